@@ -1,0 +1,33 @@
+#pragma once
+
+#include "updates/updater_controller.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace zonkle {
+
+// Starts the updater at construction and mirrors whether a check may start now.
+class UpdaterService final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY canCheckForUpdatesChanged)
+
+public:
+    // The platform's updater (on Linux the appcast checker with the build's feed URL).
+    explicit UpdaterService(QObject* parent = nullptr);
+    explicit UpdaterService(std::unique_ptr<UpdaterController> controller, QObject* parent = nullptr);
+    ~UpdaterService() override;
+
+    bool canCheckForUpdates() const { return canCheck; }
+    UpdaterController& updaterController() const { return *controller; }
+
+signals:
+    void canCheckForUpdatesChanged(bool canCheck);
+
+private:
+    std::unique_ptr<UpdaterController> controller;
+    bool canCheck = false;
+};
+
+} // namespace zonkle
