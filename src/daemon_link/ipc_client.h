@@ -1,14 +1,21 @@
 #pragma once
 
 #include "daemon_client.h"
+#include "file_descriptor.h"
 #include "log_line.h"
 
+#include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace zonkle {
+
+class ChildProcess;
+class EventQueue;
 
 // Queues a task to run later on the main thread, in the order of the calls.
 using MainThreadPoster = std::function<void(std::function<void()>)>;
@@ -17,7 +24,12 @@ using MainThreadPoster = std::function<void(std::function<void()>)>;
 // Always held by a shared_ptr (create()): the reader thread refers to it weakly.
 class IpcClient final : public DaemonClient, public std::enable_shared_from_this<IpcClient> {
 public:
+    // Events handed to onEventReceived by one main-thread task, so a burst never holds up the
+    // main thread's other work for long.
+    static constexpr std::size_t maxEventsPerDelivery = 256;
+
     struct Options {
+        // Must be set; without it the events are dropped.
         MainThreadPoster postToMainThread;
         // Finds the executable; by default the resource directory's thwack-core-daemon.
         std::function<std::optional<std::filesystem::path>()> locateExecutable;
@@ -37,8 +49,26 @@ public:
     bool isRunning() const { return running; }
 
 private:
+    // Decoded events wait here while the main thread is busy; a full queue stalls the reader.
+    static constexpr std::size_t maxQueuedEvents = 8192;
+    // The longest a send holds its caller when the daemon does not read its input.
+    static constexpr std::chrono::milliseconds maxSendWait{250};
+
     explicit IpcClient(Options options);
-    // (implementation members follow)
+
+    void deliverQueuedEvents();
+    void postDelivery(std::shared_ptr<IpcClient> self);
+    void logLaunchFailure(const std::string& reason);
+
+    Options options;
+    FileDescriptor stdinRead;
+    FileDescriptor stdinWrite;
+    FileDescriptor stdoutRead;
+    FileDescriptor stdoutWrite;
+    int pipeError = 0;
+    bool launched = false;
+    std::shared_ptr<ChildProcess> process;
+    std::shared_ptr<EventQueue> events;
     bool running = false;
 };
 

@@ -2,12 +2,15 @@
 
 #include "daemon_link/daemon_client.h"
 #include "daemon_link/log_line.h"
-#include "state/settings_store.h"
+#include "settings_store.h"
 
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace zonkle {
 
@@ -18,13 +21,20 @@ class MenuBarViewModel final : public QObject {
     Q_PROPERTY(qint64 hitCount READ hitCount NOTIFY hitCountChanged)
 
 public:
+    // Reads the three stored settings; called once, right after the client was started.
+    using SettingsSource = std::function<SettingsValues()>;
+
     // The process-wide instance, created on first use (which starts the daemon and sends
     // it the stored settings) and never destroyed. Main thread only.
     static MenuBarViewModel& shared();
 
-    // Starts the client and sends it `initial`. The client's onEventReceived is set here.
+    // Sets the client's onEventReceived, starts the client, reads the settings and sends them.
+    MenuBarViewModel(std::shared_ptr<DaemonClient> client, SettingsSource readSettings, LogSink log = writeLogLine,
+                     QObject* parent = nullptr);
+    // As above with settings read beforehand.
     MenuBarViewModel(std::shared_ptr<DaemonClient> client, const SettingsValues& initial,
                      LogSink log = writeLogLine, QObject* parent = nullptr);
+    // Stops the client, which sends "quit" to a running daemon.
     ~MenuBarViewModel() override;
 
     qint64 hitCount() const { return hits; }

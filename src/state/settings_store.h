@@ -1,5 +1,7 @@
 #pragma once
 
+#include "daemon_link/log_line.h"
+
 #include <QObject>
 #include <QSettings>
 #include <QString>
@@ -9,6 +11,10 @@
 #include <memory>
 
 namespace zonkle {
+
+// Where QSettings keeps the settings: $XDG_CONFIG_HOME/Zonkle/Zonkle.conf on Linux.
+inline constexpr const char* settingsOrganizationName = "Zonkle";
+inline constexpr const char* settingsApplicationName = "Zonkle";
 
 // The keys exactly as stored.
 inline constexpr const char* sensitivityKey = "sensitivity";
@@ -41,6 +47,8 @@ public:
     explicit SettingsStore(QObject* parent = nullptr);
     // Uses the given settings (tests point one at a temporary file).
     explicit SettingsStore(std::unique_ptr<QSettings> settings, QObject* parent = nullptr);
+    // As above; a write that cannot reach the disk is reported through `log`.
+    SettingsStore(std::unique_ptr<QSettings> settings, LogSink log, QObject* parent = nullptr);
     ~SettingsStore() override;
 
     // The direct typed read the view model makes at creation.
@@ -63,6 +71,7 @@ signals:
 
 private:
     std::unique_ptr<QSettings> settings;
+    LogSink log;
 };
 
 } // namespace zonkle

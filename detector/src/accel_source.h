@@ -1,0 +1,18 @@
+#pragma once
+
+#include "accel_sample.h"
+#include "sensor.h"
+
+#include <string>
+
+namespace zonkle {
+
+class AccelSource {
+public:
+    virtual ~AccelSource() = default;
+    virtual std::string description() const = 0;
+    virtual bool isReplay() const = 0;
+    virtual ReadStatus read(AccelSample& sample) = 0;
+};
+
+} // namespace zonkle

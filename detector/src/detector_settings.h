@@ -1,0 +1,16 @@
+#pragma once
+
+#include "sensitivity.h"
+
+#include <string>
+
+namespace zonkle {
+
+// What the last "config" command asked for.
+struct DetectorSettings {
+    double sensitivity = defaultSensitivity;
+    std::string sound = "default";
+    bool paused = false;
+};
+
+} // namespace zonkle

@@ -1,0 +1,44 @@
+#include "jerk_detector.h"
+
+#include "sensitivity.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zonkle {
+
+double JerkTuning::thresholdG(double sensitivity) const {
+    return std::clamp(baseG * std::pow(sensitivity, -exponent), minG, maxG);
+}
+
+JerkDetector::JerkDetector(JerkTuning tuning)
+    : tuning(tuning), threshold(tuning.thresholdG(defaultSensitivity)), noise(tuning.initialNoiseG) {}
+
+void JerkDetector::setSensitivity(double sensitivity) { threshold = tuning.thresholdG(sensitivity); }
+
+bool JerkDetector::process(const AccelSample& sample) {
+    if (!firstTime) {
+        firstTime = sample.t;
+    }
+    const auto last = previous;
+    previous = sample;
+    const double dt = last ? sample.t - last->t : 0.0;
+    if (!last || dt <= 0.0 || dt > tuning.gapSeconds) {
+        return false;
+    }
+    const double jerk = std::hypot(sample.x - last->x, sample.y - last->y, sample.z - last->z);
+    const double limit = std::max(threshold, tuning.noiseFactor * noise);
+
+    const double alpha = 1.0 - std::exp(-dt / tuning.noiseTimeConstant);
+    noise += alpha * (std::min(jerk, tuning.noiseClipFactor * noise) - noise);
+
+    const bool warm = sample.t - *firstTime >= tuning.warmupSeconds;
+    const bool ready = !lastHit || sample.t - *lastHit >= tuning.refractorySeconds;
+    if (warm && ready && jerk >= limit) {
+        lastHit = sample.t;
+        return true;
+    }
+    return false;
+}
+
+} // namespace zonkle

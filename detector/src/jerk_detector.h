@@ -1,0 +1,51 @@
+#pragma once
+
+#include "accel_sample.h"
+
+#include <optional>
+
+namespace zonkle {
+
+struct JerkTuning {
+    // Fixed threshold T(s) = clamp(base * s^-exponent, min, max), in g per sample step.
+    double baseG = 0.30;
+    double exponent = 0.7;
+    double minG = 0.10;
+    double maxG = 1.5;
+    // The threshold is never below noiseFactor times the running noise estimate.
+    double noiseFactor = 6.0;
+    double noiseTimeConstant = 2.0; // seconds
+    // Hits and bumps feed the noise estimate at most this multiple of it, so one hit does not deafen.
+    double noiseClipFactor = 3.0;
+    double initialNoiseG = 0.005;
+    double refractorySeconds = 0.3;
+    double warmupSeconds = 0.25;
+    // A pause in the readings longer than this starts the difference afresh.
+    double gapSeconds = 0.2;
+
+    double thresholdG(double sensitivity) const;
+};
+
+// Accelerometer hits: the jerk magnitude |a[n] - a[n-1]| against a threshold that follows
+// both the sensitivity and the current vibration level.
+class JerkDetector final {
+public:
+    explicit JerkDetector(JerkTuning tuning = {});
+
+    void setSensitivity(double sensitivity);
+
+    // True when this sample completes a hit.
+    bool process(const AccelSample& sample);
+
+    double noiseEstimate() const { return noise; }
+
+private:
+    JerkTuning tuning;
+    double threshold;
+    std::optional<AccelSample> previous;
+    std::optional<double> firstTime;
+    std::optional<double> lastHit;
+    double noise;
+};
+
+} // namespace zonkle

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "accel_sensor.h"
+#include "daemon_options.h"
+#include "jerk_detector.h"
+#include "onset_detector.h"
+#include "sensor.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace zonkle {
+
+// Finds the sensor THWACK_INPUT asks for; automatically: accelerometers first, in the order
+// IIO, lis3lv02d, hdaps, applesmc, then the microphone.
+class SensorProbe final {
+public:
+    explicit SensorProbe(std::filesystem::path sysfsRoot = "/", JerkTuning jerkTuning = {},
+                         OnsetTuning onsetTuning = {});
+
+    // Null with why (every place that was tried) when nothing is there.
+    std::unique_ptr<Sensor> probe(const InputChoice& choice, std::string& why) const;
+
+private:
+    std::unique_ptr<Sensor> accelerometer(InputChoice::Kind kind, std::string& why) const;
+    std::unique_ptr<Sensor> microphone(std::string& why) const;
+
+    std::filesystem::path sysfsRoot;
+    JerkTuning jerkTuning;
+    OnsetTuning onsetTuning;
+};
+
+} // namespace zonkle

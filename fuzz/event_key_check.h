@@ -1,0 +1,18 @@
+#pragma once
+
+#include "daemon_link/inbound_event.h"
+
+#include <optional>
+#include <string_view>
+
+namespace zonkle::fuzz {
+
+// A second opinion on whether a line is an event, written apart from the decoder: it
+// walks the line with nlohmann's SAX parser (no document is built) and applies the key
+// rules itself. A later duplicate key replaces an earlier one, as in a parsed document.
+class EventKeyCheck final {
+public:
+    static std::optional<InboundEvent> expectedEvent(std::string_view line);
+};
+
+} // namespace zonkle::fuzz

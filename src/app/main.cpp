@@ -1,0 +1,21 @@
+#include "state/settings_store.h"
+#include "ui/translations.h"
+#include "zonkle_app.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QString>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QString::fromLatin1(zonkle::settingsOrganizationName));
+    QApplication::setApplicationName(QString::fromLatin1(zonkle::settingsApplicationName));
+    QApplication::setApplicationDisplayName(QStringLiteral("Zonkle"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("zonkle"));
+    // Closing a window (an updater dialog, say) never ends the application: Quit does.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const zonkle::Translations translations(QLocale::system());
+    zonkle::ZonkleApp app;
+    return QApplication::exec();
+}

@@ -1,0 +1,114 @@
+#include "zonkle_app.h"
+
+#include "menu_bar_icon.h"
+#include "popup_placement.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QScreen>
+
+#include <chrono>
+#include <cstdio>
+
+namespace zonkle {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* applicationTitle = "Zonkle";
+// A desktop session may start its tray after the applications it launches.
+constexpr auto systemTrayWait = 5s;
+constexpr auto systemTrayPollInterval = 250ms;
+
+} // namespace
+
+ZonkleApp::ZonkleApp(QObject* parent) : QObject(parent), panel(updaterService, settings) {
+    panel.setWindowTitle(QString::fromLatin1(applicationTitle));
+    // A frameless popup that closes on a click elsewhere or on Escape. The click that
+    // closes it is not passed on, so a click on the tray icon closes it rather than
+    // opening it again.
+    panel.setWindowFlags(Qt::Popup);
+    panel.setAttribute(Qt::WA_NoMouseReplay);
+
+    trayIcon.setIcon(menuBarIcon(QGuiApplication::palette().color(QPalette::WindowText)));
+    trayIcon.setToolTip(QString::fromLatin1(applicationTitle));
+    connect(&trayIcon, &QSystemTrayIcon::activated, this, &ZonkleApp::onTrayActivated);
+    trayIcon.show();
+
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        trayDeadline.setRemainingTime(systemTrayWait);
+        trayPoll.setInterval(systemTrayPollInterval);
+        connect(&trayPoll, &QTimer::timeout, this, &ZonkleApp::waitForSystemTray);
+        trayPoll.start();
+    }
+}
+
+ZonkleApp::~ZonkleApp() = default;
+
+void ZonkleApp::onTrayActivated(QSystemTrayIcon::ActivationReason reason) {
+    // Any click opens or closes the panel; the icon has no menu of its own.
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context ||
+        reason == QSystemTrayIcon::MiddleClick) {
+        togglePanel();
+    }
+}
+
+void ZonkleApp::togglePanel() {
+    if (panelIsWindow) {
+        panel.showNormal();
+        panel.raise();
+        panel.activateWindow();
+        return;
+    }
+    if (panel.isVisible()) {
+        panel.hide();
+        return;
+    }
+    // The icon's place is known only once the tray has embedded it, so it is asked now.
+    const QRect icon = trayIcon.geometry();
+    const QRect anchor = icon.isEmpty() ? QRect(QCursor::pos(), QSize(0, 0)) : icon;
+    const QPoint anchorCentre(anchor.x() + anchor.width() / 2, anchor.y() + anchor.height() / 2);
+    QScreen* screen = QGuiApplication::screenAt(anchorCentre);
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    panel.adjustSize();
+    panel.move(popupGeometry(panel.size(), anchor, screen->availableGeometry()).topLeft());
+    panel.show();
+}
+
+void ZonkleApp::waitForSystemTray() {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        trayPoll.stop();
+        // The first show() found no tray to embed into.
+        trayIcon.hide();
+        trayIcon.show();
+    } else if (trayDeadline.hasExpired()) {
+        trayPoll.stop();
+        std::fprintf(stderr, "Zonkle: no system tray found, so the panel is shown in a window instead.\n");
+        std::fflush(stderr);
+        showPanelInWindow();
+    }
+}
+
+void ZonkleApp::showPanelInWindow() {
+    panelIsWindow = true;
+    panel.hide();
+    panel.setWindowFlags(Qt::Window);
+    panel.installEventFilter(this);
+    panel.show();
+}
+
+bool ZonkleApp::eventFilter(QObject* watched, QEvent* event) {
+    // Closing the window is the only way out besides Quit when there is no tray icon.
+    if (watched == &panel && event->type() == QEvent::Close && panelIsWindow) {
+        QCoreApplication::quit();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace zonkle

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "state/settings_store.h"
+#include "ui/content_view.h"
+#include "updates/updater_service.h"
+
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace zonkle {
+
+// The application: the updater, the panel (whose construction launches and configures
+// the detector) and the tray icon that opens the panel, built in that order and kept for
+// the whole run. Where no system tray appears within a few seconds, the panel is shown in
+// an ordinary window instead, and closing that window ends the application.
+class ZonkleApp final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ZonkleApp(QObject* parent = nullptr);
+    ~ZonkleApp() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void onTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    void togglePanel();
+    void waitForSystemTray();
+    void showPanelInWindow();
+
+    UpdaterService updaterService;
+    SettingsStore settings;
+    ContentView panel;
+    QSystemTrayIcon trayIcon;
+    QTimer trayPoll;
+    QDeadlineTimer trayDeadline;
+    bool panelIsWindow = false;
+};
+
+} // namespace zonkle

@@ -1,0 +1,17 @@
+#include "main_thread_poster.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <utility>
+
+namespace zonkle {
+
+MainThreadPoster qtMainThreadPoster() {
+    // Posted events to one receiver are delivered in the order they were posted.
+    return [](std::function<void()> task) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+    };
+}
+
+} // namespace zonkle

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+namespace zonkle {
+
+// One release announced by an appcast. Links are as written in the feed (possibly relative
+// or insecure); whoever offers them to the user decides whether they may be opened.
+struct AppcastItem {
+    QString version;            // the build version that decides the order
+    QString shortVersionString; // the version for people, when the feed gives one
+    QUrl releaseNotesLink;
+    QUrl link;
+    QUrl enclosureUrl;
+
+    QString displayVersion() const { return shortVersionString.isEmpty() ? version : shortVersionString; }
+};
+
+// An RSS 2.0 appcast with the release-description namespace, reduced to the items meant for
+// this operating system on the default channel.
+class Appcast final {
+    Q_DECLARE_TR_FUNCTIONS(zonkle::Appcast)
+
+public:
+    static constexpr QLatin1String sparkleNamespace{"http://www.andymatuschak.org/xml-namespaces/sparkle"};
+
+    // Fails (nullopt, with a readable reason in `error`) on any XML error, on a document
+    // type declaration (an appcast needs none, and refusing it defuses entity expansion
+    // attacks), on a document that is not an RSS channel, and on an item without version.
+    static std::optional<Appcast> parse(const QByteArray& document, const QString& operatingSystem, QString* error);
+
+    // The applicable items in document order.
+    const QList<AppcastItem>& items() const { return applicable; }
+    // The highest version; of equal versions the first in the feed.
+    std::optional<AppcastItem> newestItem() const;
+
+private:
+    QList<AppcastItem> applicable;
+};
+
+} // namespace zonkle

@@ -1,0 +1,126 @@
+#include "feed_download.h"
+
+#include "secure_url.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace zonkle {
+
+namespace {
+
+using Reason = UpdateCheckFailure::Reason;
+
+bool isSuccess(int status) { return status >= 200 && status < 300; }
+
+UpdateCheckFailure failureFor(const QNetworkReply& reply) {
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && !isSuccess(status.toInt())) {
+        return {Reason::ServerError, status.toInt(), {}};
+    }
+    switch (reply.error()) {
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+        // We never abort a reply we still listen to, so a cancellation is Qt's transfer timeout.
+        return {Reason::TimedOut, 0, {}};
+    case QNetworkReply::SslHandshakeFailedError:
+        return {Reason::InsecureConnection, 0, reply.errorString()};
+    case QNetworkReply::TooManyRedirectsError:
+        return {Reason::TooManyRedirects, 0, {}};
+    case QNetworkReply::InsecureRedirectError:
+        return {Reason::UnsafeRedirect, 0, {}};
+    default:
+        return {Reason::Unreachable, 0, reply.errorString()};
+    }
+}
+
+} // namespace
+
+FeedDownload::FeedDownload(QNetworkAccessManager& network, const QUrl& url, const QByteArray& userAgent,
+                           const FeedLimits& limits, QObject* parent)
+    : QObject(parent), limits(limits), currentUrl(url) {
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
+    // Each redirect is vetted in verifyRedirect before it is followed.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(limits.maxRedirects);
+    request.setTransferTimeout(static_cast<int>(limits.transferTimeout.count()));
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+
+    reply = network.get(request);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &FeedDownload::checkAnnouncedLength);
+    connect(reply, &QNetworkReply::readyRead, this, &FeedDownload::takeAvailableBytes);
+    connect(reply, &QNetworkReply::redirected, this, &FeedDownload::verifyRedirect);
+    connect(reply, &QNetworkReply::finished, this, &FeedDownload::complete);
+    // TLS errors are deliberately left unanswered: the handshake then fails and so does the check.
+
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, [this] { fail({Reason::TimedOut, 0, {}}); });
+    deadline.start(limits.deadline);
+}
+
+FeedDownload::~FeedDownload() { stopTransfer(); }
+
+void FeedDownload::checkAnnouncedLength() {
+    bool known = false;
+    const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+    if (known && length > limits.maxBodyBytes) {
+        fail({Reason::TooLarge, 0, {}});
+    }
+}
+
+void FeedDownload::takeAvailableBytes() {
+    // Never read more than one byte past the limit, whatever the server has sent.
+    body += reply->read(limits.maxBodyBytes + 1 - body.size());
+    if (body.size() > limits.maxBodyBytes) {
+        fail({Reason::TooLarge, 0, {}});
+    }
+}
+
+void FeedDownload::verifyRedirect(const QUrl& target) {
+    if (!isSafeRedirect(currentUrl, target)) {
+        fail({Reason::UnsafeRedirect, 0, target.toDisplayString()});
+        return;
+    }
+    if (++redirects > limits.maxRedirects) {
+        fail({Reason::TooManyRedirects, 0, {}});
+        return;
+    }
+    currentUrl = target;
+    emit reply->redirectAllowed();
+}
+
+void FeedDownload::complete() {
+    if (reply->error() != QNetworkReply::NoError || !isSuccess(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt())) {
+        fail(failureFor(*reply));
+        return;
+    }
+    takeAvailableBytes();
+    if (!reply) {
+        return;
+    }
+    const QUrl finalUrl = reply->url();
+    stopTransfer();
+    emit finished(body, finalUrl);
+}
+
+void FeedDownload::fail(UpdateCheckFailure failure) {
+    stopTransfer();
+    emit failed(failure);
+}
+
+// Detaches before aborting: abort() reports synchronously, and nothing may answer that.
+void FeedDownload::stopTransfer() {
+    deadline.stop();
+    if (reply) {
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+        reply = nullptr;
+    }
+}
+
+} // namespace zonkle

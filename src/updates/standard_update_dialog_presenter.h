@@ -1,0 +1,35 @@
+#pragma once
+
+#include "update_dialog_presenter.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QPointer>
+
+namespace zonkle {
+
+// The update dialogs as small windows of their own. None is modal and none waits, and
+// closing one never ends the application, even when it is the only window left.
+class StandardUpdateDialogPresenter final : public UpdateDialogPresenter {
+    Q_DECLARE_TR_FUNCTIONS(zonkle::StandardUpdateDialogPresenter)
+
+public:
+    StandardUpdateDialogPresenter() = default;
+    ~StandardUpdateDialogPresenter() override;
+
+    void showChecking(std::function<void()> onCancel) override;
+    void showUpToDate(const QString& runningVersion) override;
+    void showUpdateAvailable(const AvailableUpdate& update) override;
+    void showFailed(const UpdateCheckFailure& failure) override;
+    void dismiss() override;
+
+    // The dialog on screen, if any (for tests and screenshots).
+    QDialog* currentDialog() const { return current; }
+
+private:
+    void present(QDialog* dialog);
+
+    QPointer<QDialog> current;
+};
+
+} // namespace zonkle

@@ -1,0 +1,111 @@
+#include "daemon_link/log_line.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zonkle {
+namespace {
+
+// Sends the process's standard output into a pipe for the lifetime of the object.
+class CapturedStdout final {
+public:
+    CapturedStdout() {
+        std::fflush(stdout);
+        int fds[2];
+        EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+        readEnd = fds[0];
+        saved = ::dup(STDOUT_FILENO);
+        ::dup2(fds[1], STDOUT_FILENO);
+        ::close(fds[1]);
+    }
+    ~CapturedStdout() {
+        restore();
+        ::close(readEnd);
+    }
+    void restore() {
+        if (saved >= 0) {
+            std::fflush(stdout);
+            ::dup2(saved, STDOUT_FILENO);
+            ::close(saved);
+            saved = -1;
+        }
+    }
+    // Reads what is in the pipe now, without waiting.
+    std::string available() const {
+        ::fcntl(readEnd, F_SETFL, O_NONBLOCK);
+        std::string text;
+        char chunk[4096];
+        ssize_t count;
+        while ((count = ::read(readEnd, chunk, sizeof chunk)) > 0) {
+            text.append(chunk, static_cast<std::size_t>(count));
+        }
+        return text;
+    }
+    // Reads until the write end is closed (restore() first).
+    std::string all() const {
+        ::fcntl(readEnd, F_SETFL, 0);
+        std::string text;
+        char chunk[4096];
+        ssize_t count;
+        while ((count = ::read(readEnd, chunk, sizeof chunk)) > 0) {
+            text.append(chunk, static_cast<std::size_t>(count));
+        }
+        return text;
+    }
+
+private:
+    int readEnd = -1;
+    int saved = -1;
+};
+
+TEST(LogLine, reachesAPipeAsSoonAsItIsWritten) {
+    CapturedStdout captured;
+    writeLogLine("Go daemon started successfully.");
+    const std::string first = captured.available();
+    writeLogLine("Failed to write to stdin: Broken pipe");
+    const std::string second = captured.available();
+    captured.restore();
+    EXPECT_EQ(first, "Go daemon started successfully.\n");
+    EXPECT_EQ(second, "Failed to write to stdin: Broken pipe\n");
+}
+
+TEST(LogLine, keepsLinesFromSeveralThreadsWhole) {
+    constexpr int threads = 4;
+    constexpr int linesPerThread = 300; // well below the pipe's size: nobody has to read meanwhile
+    CapturedStdout captured;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < threads; ++t) {
+        writers.emplace_back([t] {
+            const std::string text(20, static_cast<char>('a' + t));
+            for (int i = 0; i < linesPerThread; ++i) {
+                writeLogLine(text);
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    captured.restore();
+    const std::string text = captured.all();
+    std::vector<int> perThread(threads);
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = text.substr(start, end - start);
+        ASSERT_EQ(line.size(), 20u) << line;
+        ASSERT_EQ(std::count(line.begin(), line.end(), line[0]), 20) << line;
+        ++perThread[line[0] - 'a'];
+    }
+    EXPECT_EQ(start, text.size());
+    EXPECT_EQ(perThread, std::vector<int>(threads, linesPerThread));
+}
+
+} // namespace
+} // namespace zonkle

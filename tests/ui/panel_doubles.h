@@ -1,0 +1,44 @@
+#pragma once
+
+#include "daemon_link/daemon_client.h"
+#include "updates/updater_controller.h"
+
+#include <vector>
+
+namespace zonkle::test {
+
+// Stands in for the daemon link: records what the panel and its view model send.
+class RecordingDaemonClient final : public DaemonClient {
+public:
+    void start() override { ++starts; }
+    void send(const OutboundCommand& command) override { sent.push_back(command); }
+    void stop() override { ++stops; }
+
+    // Hands an event to the view model as the real client does, on the main thread.
+    void deliver(const InboundEvent& event) const { onEventReceived(event); }
+
+    std::vector<OutboundCommand> sent;
+    int starts = 0;
+    int stops = 0;
+};
+
+// An updater whose availability the test sets, counting the checks it is asked for.
+class FakeUpdaterController final : public UpdaterController {
+public:
+    explicit FakeUpdaterController(bool canCheck) : canCheck(canCheck) {}
+
+    bool canCheckForUpdates() const override { return canCheck; }
+    void checkForUpdates() override { ++checks; }
+
+    void setCanCheck(bool value) {
+        canCheck = value;
+        emit canCheckForUpdatesChanged(value);
+    }
+
+    int checks = 0;
+
+private:
+    bool canCheck;
+};
+
+} // namespace zonkle::test
