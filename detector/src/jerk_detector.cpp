@@ -11,10 +11,16 @@ double JerkTuning::thresholdG(double sensitivity) const {
     return std::clamp(baseG * std::pow(sensitivity, -exponent), minG, maxG);
 }
 
-JerkDetector::JerkDetector(JerkTuning tuning)
-    : tuning(tuning), threshold(tuning.thresholdG(defaultSensitivity)), noise(tuning.initialNoiseG) {}
+double JerkTuning::noiseScale(double sensitivity) const { return noiseFactor * std::pow(sensitivity, -exponent); }
 
-void JerkDetector::setSensitivity(double sensitivity) { threshold = tuning.thresholdG(sensitivity); }
+JerkDetector::JerkDetector(JerkTuning tuning)
+    : tuning(tuning), threshold(tuning.thresholdG(defaultSensitivity)),
+      noiseMultiple(tuning.noiseScale(defaultSensitivity)), noise(tuning.initialNoiseG) {}
+
+void JerkDetector::setSensitivity(double sensitivity) {
+    threshold = tuning.thresholdG(sensitivity);
+    noiseMultiple = tuning.noiseScale(sensitivity);
+}
 
 bool JerkDetector::process(const AccelSample& sample) {
     if (!firstTime) {
@@ -27,7 +33,7 @@ bool JerkDetector::process(const AccelSample& sample) {
         return false;
     }
     const double jerk = std::hypot(sample.x - last->x, sample.y - last->y, sample.z - last->z);
-    const double limit = std::max(threshold, tuning.noiseFactor * noise);
+    const double limit = std::max(threshold, noiseMultiple * noise);
 
     const double alpha = 1.0 - std::exp(-dt / tuning.noiseTimeConstant);
     noise += alpha * (std::min(jerk, tuning.noiseClipFactor * noise) - noise);

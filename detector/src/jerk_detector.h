@@ -8,12 +8,13 @@ namespace zonkle {
 
 struct JerkTuning {
     // Fixed threshold T(s) = clamp(base * s^-exponent, min, max), in g per sample step.
-    double baseG = 0.30;
+    double baseG = 0.12;
     double exponent = 0.7;
-    double minG = 0.10;
+    double minG = 0.05;
     double maxG = 1.5;
-    // The threshold is never below noiseFactor times the running noise estimate.
-    double noiseFactor = 6.0;
+    // The threshold is never below noiseFactor times the running noise estimate, scaled by
+    // sensitivity the same way as the fixed part.
+    double noiseFactor = 15.0;
     double noiseTimeConstant = 2.0; // seconds
     // Hits and bumps feed the noise estimate at most this multiple of it, so one hit does not deafen.
     double noiseClipFactor = 3.0;
@@ -24,6 +25,7 @@ struct JerkTuning {
     double gapSeconds = 0.2;
 
     double thresholdG(double sensitivity) const;
+    double noiseScale(double sensitivity) const;
 };
 
 // Accelerometer hits: the jerk magnitude |a[n] - a[n-1]| against a threshold that follows
@@ -42,6 +44,7 @@ public:
 private:
     JerkTuning tuning;
     double threshold;
+    double noiseMultiple;
     std::optional<AccelSample> previous;
     std::optional<double> firstTime;
     std::optional<double> lastHit;

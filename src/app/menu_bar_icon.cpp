@@ -2,7 +2,13 @@
 
 #include "ui/template_image.h"
 
+#include <QIconEngine>
+#include <QPainter>
+#include <QPixmap>
 #include <QString>
+#include <QSvgRenderer>
+
+#include <memory>
 
 namespace zonkle {
 
@@ -10,10 +16,60 @@ namespace {
 
 constexpr const char* menuBarIconResource = ":/zonkle/MenuBarIcon.svg";
 
+// Draws the image into the box, centred in whatever slot the tray offers, so that the
+// tray does not stretch it to the slot's size.
+class MenuBarIconEngine final : public QIconEngine {
+public:
+    explicit MenuBarIconEngine(const QColor& color)
+        : color(color), renderer(std::make_shared<QSvgRenderer>(QString::fromLatin1(menuBarIconResource))) {}
+
+    QIconEngine* clone() const override { return new MenuBarIconEngine(*this); }
+    QString key() const override { return QStringLiteral("zonkle-menu-bar-icon"); }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {menuBarIconBox}; }
+    bool isNull() override { return !renderer->isValid(); }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
+        const QImage image = render(rect.size(), ratio);
+        const QSize logical = image.size() / ratio;
+        painter->drawImage(QRect(rect.topLeft() + QPoint((rect.width() - logical.width()) / 2,
+                                                         (rect.height() - logical.height()) / 2),
+                                 logical),
+                           image);
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override {
+        QPixmap slot(size * scale);
+        slot.setDevicePixelRatio(scale);
+        slot.fill(Qt::transparent);
+        const QImage image = render(size, scale);
+        QPainter painter(&slot);
+        const QSizeF logical = QSizeF(image.size()) / scale;
+        painter.drawImage(QRectF(QPointF((size.width() - logical.width()) / 2.0,
+                                         (size.height() - logical.height()) / 2.0),
+                                 logical),
+                          image);
+        return slot;
+    }
+
+private:
+    QImage render(QSize slot, qreal ratio) const {
+        return renderTemplateImage(*renderer, menuBarIconBox.boundedTo(slot), color, ratio);
+    }
+
+    QColor color;
+    std::shared_ptr<QSvgRenderer> renderer;
+};
+
 } // namespace
 
 QIcon menuBarIcon(const QColor& color) {
-    QIcon icon = templateIcon(QString::fromLatin1(menuBarIconResource), menuBarIconBox, color);
+    QIcon icon(new MenuBarIconEngine(color));
     icon.setIsMask(true);
     return icon;
 }

@@ -6,11 +6,13 @@
 
 namespace zonkle {
 
-// The tray's item box; the image is fitted into it, proportions kept, centred.
+// The box the tray icon's image is fitted into, proportions kept, centred in the tray's
+// slot (smaller where the slot is smaller).
 inline constexpr QSize menuBarIconBox{18, 18};
 
-// "MenuBarIcon" from the resources, drawn as a single-colour mask in `color`, and marked
-// as a template so that platforms which recolour tray icons do so.
+// "MenuBarIcon" from the resources, drawn as a single-colour mask in `color` at any slot
+// size and pixel density, and marked as a template so that platforms which recolour tray
+// icons do so.
 QIcon menuBarIcon(const QColor& color);
 
 } // namespace zonkle

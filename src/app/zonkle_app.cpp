@@ -37,9 +37,10 @@ ZonkleApp::ZonkleApp(QObject* parent) : QObject(parent), panel(updaterService, s
     trayIcon.setIcon(menuBarIcon(QGuiApplication::palette().color(QPalette::WindowText)));
     trayIcon.setToolTip(QString::fromLatin1(applicationTitle));
     connect(&trayIcon, &QSystemTrayIcon::activated, this, &ZonkleApp::onTrayActivated);
-    trayIcon.show();
 
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        trayIcon.show();
+    } else {
         trayDeadline.setRemainingTime(systemTrayWait);
         trayPoll.setInterval(systemTrayPollInterval);
         connect(&trayPoll, &QTimer::timeout, this, &ZonkleApp::waitForSystemTray);
@@ -84,8 +85,6 @@ void ZonkleApp::togglePanel() {
 void ZonkleApp::waitForSystemTray() {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         trayPoll.stop();
-        // The first show() found no tray to embed into.
-        trayIcon.hide();
         trayIcon.show();
     } else if (trayDeadline.hasExpired()) {
         trayPoll.stop();

@@ -12,6 +12,11 @@ using nlohmann::json;
 using OrderedJson = nlohmann::ordered_json;
 
 std::optional<json> parseObject(std::string_view line) {
+    // The parser takes a NUL byte for the end of its input and would ignore what follows it;
+    // JSON text never holds a raw NUL, so such a line is rejected as a whole.
+    if (line.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
     // The non-throwing parse: invalid JSON, including invalid UTF-8, becomes a discarded value.
     json value = json::parse(line.data(), line.data() + line.size(), nullptr, false);
     if (!value.is_object()) {

@@ -1,6 +1,7 @@
 #include "content_view.h"
 
 #include "plain_button.h"
+#include "popup_outline.h"
 #include "state/menu_bar_view_model.h"
 #include "state/settings_store.h"
 #include "status_dot.h"
@@ -114,6 +115,7 @@ ContentView::ContentView(UpdaterService& updaterService, MenuBarViewModel& viewM
     layout->addWidget(buildSettings());
     layout->addWidget(buildDivider());
     layout->addWidget(buildFooter());
+    new PopupOutline(this);
 
     showPaused();
     showSound();

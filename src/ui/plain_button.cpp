@@ -60,7 +60,8 @@ void PlainButton::paintEvent(QPaintEvent*) {
     const QRect textRect = rect().adjusted(side + symbolTextSpacing, 0, 0, 0);
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text());
 
-    if (hasFocus()) {
+    // Only when the focus arrived by keyboard, as desktop styles do.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(palette().color(QPalette::Highlight), focusRingWidth));
         painter.setBrush(Qt::NoBrush);

@@ -58,7 +58,8 @@ void SwitchButton::paintEvent(QPaintEvent*) {
     painter.setBrush(Qt::white);
     painter.drawEllipse(knob);
 
-    if (hasFocus()) {
+    // Only when the focus arrived by keyboard, as desktop styles do.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         QPen ring(palette().color(QPalette::Highlight), 1.5);
         painter.setPen(ring);
         painter.setBrush(Qt::NoBrush);

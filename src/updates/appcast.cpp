@@ -1,8 +1,8 @@
 #include "appcast.h"
 
-#include "version_comparator.h"
-
 #include <QXmlStreamReader>
+
+#include "version_comparator.h"
 
 namespace zonkle {
 
@@ -28,7 +28,9 @@ bool isSparkle(const QXmlStreamReader& xml, QLatin1String name) {
     return xml.namespaceUri() == Appcast::sparkleNamespace && xml.name() == name;
 }
 
-QUrl urlFrom(QStringView text) { return QUrl(text.trimmed().toString(), QUrl::StrictMode); }
+QUrl urlFrom(QStringView text) {
+    return QUrl(text.trimmed().toString(), QUrl::StrictMode);
+}
 
 ItemReading readItem(QXmlStreamReader& xml, const QString& operatingSystem) {
     ItemReading reading;

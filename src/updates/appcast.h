@@ -1,11 +1,11 @@
 #pragma once
 
+#include <optional>
+
 #include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <QUrl>
-
-#include <optional>
 
 namespace zonkle {
 

@@ -1,10 +1,10 @@
 #include "appcast_updater_controller.h"
 
+#include <QtGlobal>
+
 #include "appcast.h"
 #include "secure_url.h"
 #include "version_comparator.h"
-
-#include <QtGlobal>
 
 namespace zonkle {
 
@@ -48,8 +48,8 @@ void AppcastUpdaterController::checkForUpdates() {
     }
     setCanCheck(false);
     presenter->showChecking([this] { cancelCheck(); });
-    download = std::make_unique<FeedDownload>(network, settings.feedUrl,
-                                              "Zonkle/" + settings.runningVersion.toUtf8(), settings.limits);
+    download = std::make_unique<FeedDownload>(network, settings.feedUrl, "Zonkle/" + settings.runningVersion.toUtf8(),
+                                              settings.limits);
     connect(download.get(), &FeedDownload::finished, this, &AppcastUpdaterController::presentFeed);
     connect(download.get(), &FeedDownload::failed, this, &AppcastUpdaterController::presentFailure);
 }

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "feed_download.h"
-#include "update_dialog_presenter.h"
-#include "updater_controller.h"
+#include <memory>
 
 #include <QNetworkAccessManager>
 #include <QString>
 #include <QUrl>
 
-#include <memory>
+#include "feed_download.h"
+#include "update_dialog_presenter.h"
+#include "updater_controller.h"
 
 namespace zonkle {
 

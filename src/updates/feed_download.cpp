@@ -1,10 +1,10 @@
 #include "feed_download.h"
 
-#include "secure_url.h"
-
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+
+#include "secure_url.h"
 
 namespace zonkle {
 
@@ -12,7 +12,9 @@ namespace {
 
 using Reason = UpdateCheckFailure::Reason;
 
-bool isSuccess(int status) { return status >= 200 && status < 300; }
+bool isSuccess(int status) {
+    return status >= 200 && status < 300;
+}
 
 UpdateCheckFailure failureFor(const QNetworkReply& reply) {
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -26,10 +28,6 @@ UpdateCheckFailure failureFor(const QNetworkReply& reply) {
         return {Reason::TimedOut, 0, {}};
     case QNetworkReply::SslHandshakeFailedError:
         return {Reason::InsecureConnection, 0, reply.errorString()};
-    case QNetworkReply::TooManyRedirectsError:
-        return {Reason::TooManyRedirects, 0, {}};
-    case QNetworkReply::InsecureRedirectError:
-        return {Reason::UnsafeRedirect, 0, {}};
     default:
         return {Reason::Unreachable, 0, reply.errorString()};
     }
@@ -39,12 +37,24 @@ UpdateCheckFailure failureFor(const QNetworkReply& reply) {
 
 FeedDownload::FeedDownload(QNetworkAccessManager& network, const QUrl& url, const QByteArray& userAgent,
                            const FeedLimits& limits, QObject* parent)
-    : QObject(parent), limits(limits), currentUrl(url) {
+    : QObject(parent), network(network), userAgent(userAgent), limits(limits) {
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, [this] { fail({Reason::TimedOut, 0, {}}); });
+    deadline.start(limits.deadline);
+    request(url);
+}
+
+FeedDownload::~FeedDownload() {
+    stopTransfer();
+}
+
+void FeedDownload::request(const QUrl& url) {
+    currentUrl = url;
+    body.clear();
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
-    // Each redirect is vetted in verifyRedirect before it is followed.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(limits.maxRedirects);
+    // Redirects are followed here, not by Qt, so each target is vetted before it is contacted.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(static_cast<int>(limits.transferTimeout.count()));
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
@@ -53,16 +63,9 @@ FeedDownload::FeedDownload(QNetworkAccessManager& network, const QUrl& url, cons
     reply = network.get(request);
     connect(reply, &QNetworkReply::metaDataChanged, this, &FeedDownload::checkAnnouncedLength);
     connect(reply, &QNetworkReply::readyRead, this, &FeedDownload::takeAvailableBytes);
-    connect(reply, &QNetworkReply::redirected, this, &FeedDownload::verifyRedirect);
     connect(reply, &QNetworkReply::finished, this, &FeedDownload::complete);
     // TLS errors are deliberately left unanswered: the handshake then fails and so does the check.
-
-    deadline.setSingleShot(true);
-    connect(&deadline, &QTimer::timeout, this, [this] { fail({Reason::TimedOut, 0, {}}); });
-    deadline.start(limits.deadline);
 }
-
-FeedDownload::~FeedDownload() { stopTransfer(); }
 
 void FeedDownload::checkAnnouncedLength() {
     bool known = false;
@@ -80,7 +83,26 @@ void FeedDownload::takeAvailableBytes() {
     }
 }
 
-void FeedDownload::verifyRedirect(const QUrl& target) {
+void FeedDownload::complete() {
+    const QVariant target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    if (reply->error() == QNetworkReply::NoError && target.isValid()) {
+        followRedirect(currentUrl.resolved(target.toUrl()));
+        return;
+    }
+    if (reply->error() != QNetworkReply::NoError ||
+        !isSuccess(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt())) {
+        fail(failureFor(*reply));
+        return;
+    }
+    takeAvailableBytes();
+    if (!reply) {
+        return;
+    }
+    stopTransfer();
+    emit finished(body, currentUrl);
+}
+
+void FeedDownload::followRedirect(const QUrl& target) {
     if (!isSafeRedirect(currentUrl, target)) {
         fail({Reason::UnsafeRedirect, 0, target.toDisplayString()});
         return;
@@ -89,22 +111,8 @@ void FeedDownload::verifyRedirect(const QUrl& target) {
         fail({Reason::TooManyRedirects, 0, {}});
         return;
     }
-    currentUrl = target;
-    emit reply->redirectAllowed();
-}
-
-void FeedDownload::complete() {
-    if (reply->error() != QNetworkReply::NoError || !isSuccess(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt())) {
-        fail(failureFor(*reply));
-        return;
-    }
-    takeAvailableBytes();
-    if (!reply) {
-        return;
-    }
-    const QUrl finalUrl = reply->url();
-    stopTransfer();
-    emit finished(body, finalUrl);
+    dropReply();
+    request(target);
 }
 
 void FeedDownload::fail(UpdateCheckFailure failure) {
@@ -112,9 +120,13 @@ void FeedDownload::fail(UpdateCheckFailure failure) {
     emit failed(failure);
 }
 
-// Detaches before aborting: abort() reports synchronously, and nothing may answer that.
 void FeedDownload::stopTransfer() {
     deadline.stop();
+    dropReply();
+}
+
+// Detaches before aborting: abort() reports synchronously, and nothing may answer that.
+void FeedDownload::dropReply() {
     if (reply) {
         reply->disconnect(this);
         reply->abort();

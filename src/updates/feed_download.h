@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update_check_failure.h"
+#include <chrono>
 
 #include <QByteArray>
 #include <QObject>
@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <chrono>
+#include "update_check_failure.h"
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -33,8 +33,8 @@ class FeedDownload final : public QObject {
     Q_OBJECT
 
 public:
-    FeedDownload(QNetworkAccessManager& network, const QUrl& url, const QByteArray& userAgent,
-                 const FeedLimits& limits, QObject* parent = nullptr);
+    FeedDownload(QNetworkAccessManager& network, const QUrl& url, const QByteArray& userAgent, const FeedLimits& limits,
+                 QObject* parent = nullptr);
     ~FeedDownload() override;
 
 signals:
@@ -43,13 +43,17 @@ signals:
     void failed(const UpdateCheckFailure& failure);
 
 private:
+    void request(const QUrl& url);
     void checkAnnouncedLength();
     void takeAvailableBytes();
-    void verifyRedirect(const QUrl& target);
     void complete();
+    void followRedirect(const QUrl& target);
     void fail(UpdateCheckFailure failure);
     void stopTransfer();
+    void dropReply();
 
+    QNetworkAccessManager& network;
+    QByteArray userAgent;
     FeedLimits limits;
     QPointer<QNetworkReply> reply;
     QTimer deadline;

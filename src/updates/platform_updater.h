@@ -1,8 +1,8 @@
 #pragma once
 
-#include "updater_controller.h"
-
 #include <memory>
+
+#include "updater_controller.h"
 
 namespace zonkle {
 

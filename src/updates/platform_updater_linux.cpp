@@ -1,6 +1,5 @@
-#include "platform_updater.h"
-
 #include "appcast_updater_controller.h"
+#include "platform_updater.h"
 #include "standard_update_dialog_presenter.h"
 
 namespace zonkle {

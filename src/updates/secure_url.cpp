@@ -29,8 +29,7 @@ bool isSecureOrLoopback(const QUrl& url) {
 }
 
 bool isSafeRedirect(const QUrl& from, const QUrl& to) {
-    const bool downgrade =
-        from.scheme().toLower() == httpsScheme && to.scheme().toLower() != httpsScheme;
+    const bool downgrade = from.scheme().toLower() == httpsScheme && to.scheme().toLower() != httpsScheme;
     return !downgrade && isSecureOrLoopback(to);
 }
 

@@ -62,7 +62,9 @@ QDialog* makeDialog(QStyle::StandardPixmap icon, const QString& heading, const Q
     return dialog;
 }
 
-QDialogButtonBox* buttonsOf(QDialog* dialog) { return dialog->findChild<QDialogButtonBox*>(); }
+QDialogButtonBox* buttonsOf(QDialog* dialog) {
+    return dialog->findChild<QDialogButtonBox*>();
+}
 
 QPushButton* addButton(QDialog* dialog, const QString& text, QDialogButtonBox::ButtonRole role, const QString& name) {
     QPushButton* button = buttonsOf(dialog)->addButton(text, role);
@@ -78,7 +80,9 @@ void addOpenButton(QDialog* dialog, const QString& text, QDialogButtonBox::Butto
 
 } // namespace
 
-StandardUpdateDialogPresenter::~StandardUpdateDialogPresenter() { delete current.data(); }
+StandardUpdateDialogPresenter::~StandardUpdateDialogPresenter() {
+    delete current.data();
+}
 
 void StandardUpdateDialogPresenter::showChecking(std::function<void()> onCancel) {
     QDialog* dialog = makeDialog(QStyle::SP_BrowserReload, tr("Checking for updates…"),
@@ -117,8 +121,8 @@ void StandardUpdateDialogPresenter::showUpdateAvailable(const AvailableUpdate& u
     QDialog* dialog =
         makeDialog(QStyle::SP_MessageBoxInformation, tr("Zonkle %1 is available.").arg(update.version), body);
     if (!update.downloadPage.isEmpty()) {
-        addOpenButton(dialog, tr("Open Download Page"), QDialogButtonBox::AcceptRole,
-                      QStringLiteral("downloadButton"), update.downloadPage);
+        addOpenButton(dialog, tr("Open Download Page"), QDialogButtonBox::AcceptRole, QStringLiteral("downloadButton"),
+                      update.downloadPage);
     }
     if (!update.releaseNotesLink.isEmpty()) {
         // An action button leaves the dialog open, so the download stays one click away.

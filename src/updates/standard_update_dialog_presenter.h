@@ -1,10 +1,10 @@
 #pragma once
 
-#include "update_dialog_presenter.h"
-
 #include <QCoreApplication>
 #include <QDialog>
 #include <QPointer>
+
+#include "update_dialog_presenter.h"
 
 namespace zonkle {
 

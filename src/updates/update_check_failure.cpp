@@ -8,17 +8,21 @@ QString reasonText(const UpdateCheckFailure& failure) {
     using Reason = UpdateCheckFailure::Reason;
     switch (failure.reason) {
     case Reason::Unreachable:
-        return UpdateCheckFailure::tr("The update server could not be reached. Check your internet connection and try again later.");
+        return UpdateCheckFailure::tr(
+            "The update server could not be reached. Check your internet connection and try again later.");
     case Reason::InsecureConnection:
-        return UpdateCheckFailure::tr("The update server's identity could not be verified, so the connection was not trusted.");
+        return UpdateCheckFailure::tr(
+            "The update server's identity could not be verified, so the connection was not trusted.");
     case Reason::ServerError:
         return UpdateCheckFailure::tr("The update server answered with error %1.").arg(failure.httpStatus);
     case Reason::TimedOut:
         return UpdateCheckFailure::tr("The update server took too long to answer.");
     case Reason::TooLarge:
-        return UpdateCheckFailure::tr("The update server sent far more data than expected, so the answer was discarded.");
+        return UpdateCheckFailure::tr(
+            "The update server sent far more data than expected, so the answer was discarded.");
     case Reason::UnsafeRedirect:
-        return UpdateCheckFailure::tr("The update server sent Zonkle to an address that is not secure, so it was not followed.");
+        return UpdateCheckFailure::tr(
+            "The update server sent Zonkle to an address that is not secure, so it was not followed.");
     case Reason::TooManyRedirects:
         return UpdateCheckFailure::tr("The update server sent Zonkle from one address to the next too many times.");
     case Reason::InvalidFeed:

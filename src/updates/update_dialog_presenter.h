@@ -1,11 +1,11 @@
 #pragma once
 
-#include "update_check_failure.h"
+#include <functional>
 
 #include <QString>
 #include <QUrl>
 
-#include <functional>
+#include "update_check_failure.h"
 
 namespace zonkle {
 

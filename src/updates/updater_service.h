@@ -1,10 +1,10 @@
 #pragma once
 
-#include "updates/updater_controller.h"
+#include <memory>
 
 #include <QObject>
 
-#include <memory>
+#include "updates/updater_controller.h"
 
 namespace zonkle {
 

@@ -1,9 +1,9 @@
 #include "version_comparator.h"
 
+#include <algorithm>
+
 #include <QList>
 #include <QStringView>
-
-#include <algorithm>
 
 namespace zonkle {
 
@@ -15,7 +15,9 @@ struct Part {
     QStringView text;
 };
 
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // Separators are dropped: they only mark where one part ends.
 QList<Part> split(const QString& version) {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
-
 #include <compare>
+
+#include <QString>
 
 namespace zonkle {
 

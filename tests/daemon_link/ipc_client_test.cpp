@@ -1,6 +1,7 @@
 #include "daemon_link/ipc_client.h"
 
 #include "daemon_link/message_codec.h"
+#include "printers.h"
 #include "test_main_thread.h"
 
 #include <fcntl.h>
@@ -261,6 +262,7 @@ TEST_F(IpcClientTest, sendGivesUpOnADaemonThatStopsReadingAndWritesOnlyWholeLine
 struct DaemonEnding {
     const char* behaviour;
     const char* actions;
+    friend void PrintTo(const DaemonEnding& ending, std::ostream* out) { *out << ending.behaviour; }
 };
 
 class DaemonEndingTest : public IpcClientTest, public ::testing::WithParamInterface<DaemonEnding> {};
@@ -288,6 +290,7 @@ struct LaunchFailure {
     const char* executableText; // nullptr: no file; "": no location at all
     fs::perms permissions;
     std::string log;
+    friend void PrintTo(const LaunchFailure& failure, std::ostream* out) { *out << failure.behaviour; }
 };
 
 class LaunchFailureTest : public IpcClientTest, public ::testing::WithParamInterface<LaunchFailure> {};
@@ -304,7 +307,6 @@ TEST_P(LaunchFailureTest, logsTheReasonAndStaysIdle) {
         fs::permissions(*executable, failure.permissions);
     }
     start("", executable);
-    client->start();
     EXPECT_FALSE(client->isRunning());
     client->stop();
     client->send(defaultConfig); // goes into the pipe that nobody reads, without a log line

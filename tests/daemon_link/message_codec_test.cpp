@@ -1,5 +1,7 @@
 #include "daemon_link/message_codec.h"
 
+#include "printers.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -57,6 +59,7 @@ const DecodeCase decodeCases[] = {
     {"raw control byte", "{\"type\":\"a\x01\"}", std::nullopt},
     {"NUL inside", "{\"type\":\"a\0\"}"s, std::nullopt},
     {"NUL after", "{\"type\":\"a\"}\0"s, std::nullopt},
+    {"NUL then garbage", "{\"type\":\"a\"}\0{[junk"s, std::nullopt},
     {"deep nesting", std::string(200000, '['), std::nullopt},
     {"deep nesting under an ignored key",
      R"({"type":"a","x":)" + std::string(200000, '[') + std::string(200000, ']') + "}", event("a")},

@@ -2,10 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QProcessEnvironment>
-
-#include <iostream>
-#include <string>
 
 namespace zonkle::test {
 
@@ -16,27 +12,17 @@ constexpr int childTimeoutMs = 60'000;
 
 } // namespace
 
-SettingsValues valuesWrittenByChild() { return {1.3, QStringLiteral("fart"), true}; }
-
-int writeSettingsAndWait() {
-    SettingsStore store;
-    const SettingsValues values = valuesWrittenByChild();
-    store.setValue(sensitivityKey, values.sensitivity);
-    store.setValue(selectedSoundKey, values.sound);
-    store.setValue(isPausedKey, values.paused);
-    std::cout << settingsWrittenLine << std::endl;
-    std::string ignored;
-    while (std::getline(std::cin, ignored)) {
-    }
-    return 0;
-}
-
-ChildProcess::ChildProcess(const QStringList& arguments, const QString& configHome)
-    : ChildProcess(QCoreApplication::applicationFilePath(), arguments, configHome) {}
-
-ChildProcess::ChildProcess(const QString& program, const QStringList& arguments, const QString& configHome) {
+QProcessEnvironment environmentWithConfigHome(const QString& configHome) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    return environment;
+}
+
+ChildProcess::ChildProcess(const QStringList& arguments, const QProcessEnvironment& environment)
+    : ChildProcess(QCoreApplication::applicationFilePath(), arguments, environment) {}
+
+ChildProcess::ChildProcess(const QString& program, const QStringList& arguments,
+                           const QProcessEnvironment& environment) {
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, arguments);

@@ -1,41 +1,36 @@
 #pragma once
 
-#include "state/settings_store.h"
-
 #include <QByteArray>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
 namespace zonkle::test {
 
-// The test binary doubles as a helper process for tests that need a second process; its
-// first argument selects what it does then.
-inline constexpr const char* writeSettingsMode = "--write-settings-and-wait";
-inline constexpr const char* settingsWrittenLine = "settings written";
+// This process's environment with XDG_CONFIG_HOME set to `configHome`, so that a child's
+// default QSettings lives there.
+QProcessEnvironment environmentWithConfigHome(const QString& configHome);
 
-// What the helper in writeSettingsMode stores through the default SettingsStore.
-SettingsValues valuesWrittenByChild();
-// Helper side: stores those values, reports settingsWrittenLine, then waits for the end of
-// its standard input.
-int writeSettingsAndWait();
-
-// A program run with XDG_CONFIG_HOME set to `configHome`, its standard output captured.
-// Killed on destruction if still running.
+// A program run as a child process, its standard output captured and its standard error
+// passed through. Killed on destruction if still running.
 class ChildProcess final {
 public:
     // Runs this test binary with `arguments`.
-    ChildProcess(const QStringList& arguments, const QString& configHome);
-    ChildProcess(const QString& program, const QStringList& arguments, const QString& configHome);
+    ChildProcess(const QStringList& arguments, const QProcessEnvironment& environment);
+    ChildProcess(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment);
     ~ChildProcess();
+
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Whether the output holds `line` as a whole line, waiting for it a generous time.
     bool waitForLine(const QByteArray& line);
     // Whether it ended by itself with exit code 0, waiting for that a generous time.
     bool waitForSuccess();
     void kill();
-    // Everything read from the output so far.
-    QString output() const { return QString::fromUtf8(received); }
+    // Everything read from its output so far.
+    QByteArray output() const { return received; }
 
 private:
     void readAvailable();

@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "helper_modes.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -9,13 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
 
-    if (argc >= 2 && std::strcmp(argv[1], zonkle::test::writeSettingsMode) == 0) {
-        return zonkle::test::writeSettingsAndWait();
+    if (const auto exitCode = zonkle::test::runHelperMode(argc, argv)) {
+        return *exitCode;
     }
 
     // Whatever a test does, this process never touches the user's real settings file.

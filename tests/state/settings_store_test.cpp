@@ -1,4 +1,5 @@
 #include "child_process.h"
+#include "helper_modes.h"
 #include "settings_files.h"
 
 #include "state/settings_store.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,8 @@ struct StoredText {
     const char* key;
     const char* text;
     QVariant expected; // invalid: read as absent
+
+    friend void PrintTo(const StoredText& row, std::ostream* out) { *out << row.key << '=' << row.text; }
 };
 
 class SettingsStoreStoredText : public testing::TestWithParam<StoredText> {};
@@ -126,6 +130,10 @@ struct WrittenValue {
     const char* key;
     QVariant written;
     QVariant expected; // invalid: read as absent
+
+    friend void PrintTo(const WrittenValue& row, std::ostream* out) {
+        *out << row.key << " <- " << row.written.typeName() << ' ' << row.written.toString().toStdString();
+    }
 };
 
 class SettingsStoreWrittenValue : public testing::TestWithParam<WrittenValue> {};
@@ -223,14 +231,14 @@ TEST(SettingsStore, logsNothingWhenWritesSucceed) {
 TEST(SettingsStore, settingsWrittenByOneProcessAreReadByTheNextEvenIfItIsKilled) {
     QTemporaryDir configHome;
     ASSERT_TRUE(configHome.isValid());
-    test::ChildProcess writer({test::writeSettingsMode}, configHome.path());
-    ASSERT_TRUE(writer.waitForLine(test::settingsWrittenLine)) << writer.output().toStdString();
+    test::ChildProcess writer({test::writeSettingsMode}, test::environmentWithConfigHome(configHome.path()));
+    ASSERT_TRUE(writer.waitForLine(test::settingsWrittenLine)) << writer.output().data();
     // No chance to flush anything on the way out.
     writer.kill();
 
     const QString path = configHome.filePath("Zonkle/Zonkle.conf");
     ASSERT_TRUE(QFile::exists(path));
-    EXPECT_EQ(SettingsStore::readDirect(*SettingsFiles::open(path)), test::valuesWrittenByChild());
+    EXPECT_EQ(SettingsStore::readDirect(*SettingsFiles::open(path)), test::valuesWrittenByHelper());
 }
 
 } // namespace

@@ -3,7 +3,27 @@
 #include "daemon_link/daemon_client.h"
 #include "updates/updater_controller.h"
 
+#include <ostream>
 #include <vector>
+
+namespace zonkle {
+
+// Readable failure messages for pushed commands.
+inline void PrintTo(const OutboundCommand& command, std::ostream* out) {
+    *out << "{" << command.cmd;
+    if (command.sensitivity) {
+        *out << " sensitivity=" << *command.sensitivity;
+    }
+    if (command.sound) {
+        *out << " sound=" << *command.sound;
+    }
+    if (command.paused) {
+        *out << " paused=" << std::boolalpha << *command.paused;
+    }
+    *out << "}";
+}
+
+} // namespace zonkle
 
 namespace zonkle::test {
 

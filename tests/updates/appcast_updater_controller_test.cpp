@@ -1,14 +1,14 @@
-#include "loopback_http_server.h"
-#include "recording_presenter.h"
-#include "updates/appcast.h"
-#include "updates/appcast_updater_controller.h"
+#include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QTest>
 
-#include <gtest/gtest.h>
+#include "loopback_http_server.h"
+#include "recording_presenter.h"
+#include "updates/appcast.h"
+#include "updates/appcast_updater_controller.h"
 
 namespace zonkle {
 namespace {
@@ -35,7 +35,9 @@ QByteArray item(const QByteArray& version, const QByteArray& more = {}, const QB
            ":version>" + more + "</item>\n";
 }
 
-QByteArray shortVersion(const QByteArray& text) { return "<sparkle:shortVersionString>" + text + "</sparkle:shortVersionString>"; }
+QByteArray shortVersion(const QByteArray& text) {
+    return "<sparkle:shortVersionString>" + text + "</sparkle:shortVersionString>";
+}
 
 // A valid feed grown to exactly `size` bytes with a trailing comment.
 QByteArray paddedAppcast(qint64 size) {
@@ -46,7 +48,10 @@ QByteArray paddedAppcast(qint64 size) {
 
 class AppcastUpdaterControllerTest : public ::testing::Test {
 protected:
+    // A fresh controller and log; the previous controller's farewell is not recorded.
     void make(const QUrl& feed, const FeedLimits& limits = {}, const QString& running = QStringLiteral("1.0")) {
+        controller.reset();
+        *log = {};
         controller = std::make_unique<AppcastUpdaterController>(
             AppcastUpdaterController::Settings{feed, running, QStringLiteral("linux"), limits},
             std::make_unique<RecordingPresenter>(log));
@@ -81,7 +86,8 @@ struct FeedCase {
     QByteArray document;
     const char* running;
     Dialog outcome;
-    const char* shownVersion; // the update's version, or the running one when up to date
+    // The update's version; the running one when up to date; a phrase of the failure's detail.
+    const char* shown;
 };
 
 const QByteArray entityBomb = R"(<?xml version="1.0"?>
@@ -107,33 +113,34 @@ const FeedCase feedCases[] = {
              item("2.0", R"(<enclosure url="https://example.org/z.tar.gz" sparkle:os="linux"/>)")),
      "1.0", Dialog::UpdateAvailable, "2.0"},
     {"empty channel", appcast({}), "1.0", Dialog::UpToDate, "1.0"},
-    {"other namespace prefix",
-     appcast(item("2.0", {}, "s"), "s"), "1.0", Dialog::UpdateAvailable, "2.0"},
+    {"other namespace prefix", appcast(item("2.0", {}, "s"), "s"), "1.0", Dialog::UpdateAvailable, "2.0"},
     {"wrong namespace uri", appcast(item("2.0"), "sparkle", "http://example.org/not-sparkle"), "1.0", Dialog::Failed,
-     nullptr},
-    {"malformed xml", appcast(item("2.0")).chopped(12), "1.0", Dialog::Failed, nullptr},
-    {"undeclared prefix", appcast(item("2.0", {}, "s")), "1.0", Dialog::Failed, nullptr},
-    {"entity bomb", entityBomb, "1.0", Dialog::Failed, nullptr},
+     "no version"},
+    {"malformed xml", appcast(item("2.0")).chopped(12), "1.0", Dialog::Failed, "well-formed"},
+    {"undeclared prefix", appcast(item("2.0", {}, "s")), "1.0", Dialog::Failed, "well-formed"},
+    {"entity bomb", entityBomb, "1.0", Dialog::Failed, "document type"},
+    {"harmless document type", appcast(item("2.0")).replace("<rss ", "<!DOCTYPE rss>\n<rss "), "1.0", Dialog::Failed,
+     "document type"},
     {"item without version", appcast(item("0.9") + "<item><title>Zonkle 2</title></item>"), "1.0", Dialog::Failed,
-     nullptr},
-    {"not rss", "<html><body><p>Please log in</p></body></html>", "1.0", Dialog::Failed, nullptr},
+     "no version"},
+    {"not rss", "<html><body><p>Please log in</p></body></html>", "1.0", Dialog::Failed, "not an RSS"},
 };
 
 TEST_F(AppcastUpdaterControllerTest, toldOutcomeFollowsFeedContents) {
     for (const FeedCase& row : feedCases) {
         SCOPED_TRACE(row.name);
-        *log = {};
         const Dialog outcome = checkFeed(row.document, QString::fromLatin1(row.running));
         ASSERT_EQ(outcome, row.outcome);
         EXPECT_EQ(log->dialogs.size(), 2);
         if (outcome == Dialog::UpToDate) {
-            EXPECT_EQ(log->upToDateVersion, QString::fromLatin1(row.shownVersion));
+            EXPECT_EQ(log->upToDateVersion, QString::fromLatin1(row.shown));
         } else if (outcome == Dialog::UpdateAvailable) {
-            EXPECT_EQ(log->update.version, QString::fromLatin1(row.shownVersion));
+            EXPECT_EQ(log->update.version, QString::fromLatin1(row.shown));
             EXPECT_EQ(log->update.runningVersion, QString::fromLatin1(row.running));
         } else {
             EXPECT_EQ(log->failure.reason, Reason::InvalidFeed);
-            EXPECT_FALSE(log->failure.detail.isEmpty());
+            EXPECT_TRUE(log->failure.detail.contains(QString::fromLatin1(row.shown)))
+                << log->failure.detail.toStdString();
         }
     }
 }
@@ -146,12 +153,10 @@ TEST_F(AppcastUpdaterControllerTest, offersOnlySecureLinksResolvedAgainstTheFeed
     EXPECT_EQ(log->update.downloadPage, QUrl("https://example.org/zonkle-2.0.tar.gz"));
     EXPECT_TRUE(log->update.releaseNotesLink.isEmpty());
 
-    *log = {};
     const QByteArray nothingSafe = "<link>javascript:alert(1)</link><enclosure url=\"file:///etc/passwd\"/>";
     ASSERT_EQ(checkFeed(appcast(item("2.0", nothingSafe))), Dialog::UpdateAvailable);
     EXPECT_TRUE(log->update.downloadPage.isEmpty());
 
-    *log = {};
     const QByteArray relative = "<link>download.html</link><sparkle:releaseNotesLink>notes/2.0.html"
                                 "</sparkle:releaseNotesLink>";
     ASSERT_EQ(checkFeed(appcast(item("2.0", relative))), Dialog::UpdateAvailable);
@@ -181,10 +186,15 @@ const TransferCase transferCases[] = {
     {"body over the limit", {.body = paddedAppcast(mebibyte + 1), .closeDelimited = true}, {}, Reason::TooLarge},
     // The short body never completes, so only the announced length can end this in time.
     {"content length over the limit", {.body = "<rss", .contentLength = 2 * mebibyte}, {}, Reason::TooLarge},
-    {"never answers", {.behaviour = LoopbackHttpServer::Behaviour::Stall}, {.transferTimeout = 300ms}, Reason::TimedOut},
+    {"never answers",
+     {.behaviour = LoopbackHttpServer::Behaviour::Stall},
+     {.transferTimeout = 300ms},
+     Reason::TimedOut},
     {"trickles forever", {.behaviour = LoopbackHttpServer::Behaviour::Trickle}, {.deadline = 600ms}, Reason::TimedOut},
     {"redirect to file", {.status = 302, .location = "file:///etc/passwd"}, {}, Reason::UnsafeRedirect},
-    {"redirect to remote http", {.status = 302, .location = "http://example.org/appcast.xml"}, {},
+    {"redirect to remote http",
+     {.status = 302, .location = "http://example.org/appcast.xml"},
+     {},
      Reason::UnsafeRedirect},
     {"redirect loop", {.status = 302, .location = "/appcast.xml"}, {}, Reason::TooManyRedirects},
 };
@@ -192,7 +202,6 @@ const TransferCase transferCases[] = {
 TEST_F(AppcastUpdaterControllerTest, failedTransfersAreReportedAndNeverAsUpToDate) {
     for (const TransferCase& row : transferCases) {
         SCOPED_TRACE(row.name);
-        *log = {};
         server.route("/appcast.xml", row.response);
         check(server.url("/appcast.xml"), row.limits);
         expectFailure(row.reason);
@@ -204,12 +213,12 @@ TEST_F(AppcastUpdaterControllerTest, failedTransfersAreReportedAndNeverAsUpToDat
 
 TEST_F(AppcastUpdaterControllerTest, followsAtMostFiveRedirects) {
     for (int hop = 1; hop <= 6; ++hop) {
-        server.route("/hop" + QByteArray::number(hop), {.status = 302, .location = "/hop" + QByteArray::number(hop + 1)});
+        server.route("/hop" + QByteArray::number(hop),
+                     {.status = 302, .location = "/hop" + QByteArray::number(hop + 1)});
     }
     server.route("/hop6", {.body = appcast(item("1.0"))});
     EXPECT_EQ(check(server.url("/hop1")), Dialog::UpToDate);
 
-    *log = {};
     const qsizetype before = server.requestedPaths().size();
     server.route("/hop6", {.status = 302, .location = "/hop6"});
     check(server.url("/hop1"));

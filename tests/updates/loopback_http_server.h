@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+#include <optional>
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -9,9 +12,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
-
-#include <memory>
-#include <optional>
 
 namespace zonkle::test {
 
@@ -31,9 +31,9 @@ public:
     struct Response {
         int status = 200;
         QByteArray body{};
-        QByteArray location{};                // sent as Location when not empty
-        std::optional<qint64> contentLength{};// announced length; the body's own when absent
-        bool closeDelimited = false;          // no Content-Length at all
+        QByteArray location{};                 // sent as Location when not empty
+        std::optional<qint64> contentLength{}; // announced length; the body's own when absent
+        bool closeDelimited = false;           // no Content-Length at all
         Behaviour behaviour = Behaviour::Answer;
     };
 

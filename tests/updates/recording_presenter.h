@@ -1,10 +1,10 @@
 #pragma once
 
-#include "updates/update_dialog_presenter.h"
+#include <memory>
 
 #include <QList>
 
-#include <memory>
+#include "updates/update_dialog_presenter.h"
 
 namespace zonkle::test {
 

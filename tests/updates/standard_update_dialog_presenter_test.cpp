@@ -1,4 +1,4 @@
-#include "updates/standard_update_dialog_presenter.h"
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -7,8 +7,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
-#include <gtest/gtest.h>
+#include "updates/standard_update_dialog_presenter.h"
 
 namespace zonkle {
 namespace {
@@ -76,9 +77,9 @@ TEST(StandardUpdateDialogPresenter, buttonsOpenTheOfferedPagesInTheBrowser) {
 TEST(StandardUpdateDialogPresenter, failureNamesTheCauseAndNeverSaysUpToDate) {
     using Reason = UpdateCheckFailure::Reason;
     StandardUpdateDialogPresenter presenter;
-    for (const Reason reason : {Reason::Unreachable, Reason::InsecureConnection, Reason::ServerError, Reason::TimedOut,
-                                Reason::TooLarge, Reason::UnsafeRedirect, Reason::TooManyRedirects,
-                                Reason::InvalidFeed}) {
+    for (const Reason reason :
+         {Reason::Unreachable, Reason::InsecureConnection, Reason::ServerError, Reason::TimedOut, Reason::TooLarge,
+          Reason::UnsafeRedirect, Reason::TooManyRedirects, Reason::InvalidFeed}) {
         presenter.showFailed({reason, 503, QStringLiteral("line 3")});
         const QString text = textOf(presenter.currentDialog(), "heading") + textOf(presenter.currentDialog(), "body");
         SCOPED_TRACE(text.toStdString());
@@ -110,9 +111,12 @@ TEST(StandardUpdateDialogPresenter, closingTheLastWindowDoesNotEndTheApplication
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
     StandardUpdateDialogPresenter presenter;
     presenter.showFailed({UpdateCheckFailure::Reason::TimedOut, 0, {}});
-    presenter.currentDialog()->close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return presenter.currentDialog() == nullptr; }, waitLimitMs));
-    QCoreApplication::processEvents();
+    // Qt ends the application for its last window only while the event loop runs.
+    QTimer::singleShot(0, qApp, [&] {
+        presenter.currentDialog()->close();
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    });
+    QCoreApplication::exec();
     EXPECT_TRUE(lastWindowClosed.isEmpty());
 }
 

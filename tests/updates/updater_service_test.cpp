@@ -1,12 +1,12 @@
-#include "loopback_http_server.h"
-#include "recording_presenter.h"
-#include "updates/appcast_updater_controller.h"
-#include "updates/updater_service.h"
+#include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>
 
-#include <gtest/gtest.h>
+#include "loopback_http_server.h"
+#include "recording_presenter.h"
+#include "updates/appcast_updater_controller.h"
+#include "updates/updater_service.h"
 
 namespace zonkle {
 namespace {
@@ -64,8 +64,8 @@ class UpdaterServiceWithFeed : public ::testing::Test {
 protected:
     std::unique_ptr<UpdaterService> makeService() {
         return std::make_unique<UpdaterService>(std::make_unique<AppcastUpdaterController>(
-            AppcastUpdaterController::Settings{server.url("/appcast.xml"), QStringLiteral("1.0"),
-                                               QStringLiteral("linux"), {}},
+            AppcastUpdaterController::Settings{
+                server.url("/appcast.xml"), QStringLiteral("1.0"), QStringLiteral("linux"), {}},
             std::make_unique<RecordingPresenter>(log)));
     }
 

@@ -1,6 +1,6 @@
-#include "updates/version_comparator.h"
-
 #include <gtest/gtest.h>
+
+#include "updates/version_comparator.h"
 
 namespace zonkle {
 namespace {
@@ -12,22 +12,14 @@ struct Ordered {
 
 // Each row is checked both ways round, so an order that says "newer" for everything fails.
 const Ordered orderedPairs[] = {
-    {"1.0", "1.1"},
-    {"1.9", "1.10"},          // numbers, not text
-    {"1.0", "1.0.1"},
-    {"1.0b2", "1.0"},         // a trailing letter part is a pre-release
-    {"1.0rc", "1.0"},
-    {"1.0rc1", "1.0"},
-    {"1.0b9", "1.0b10"},
-    {"1.0a", "1.0b"},
-    {"1.0b5", "1.0rc1"},
-    {"1.0rc2", "1.0.1"},
-    {"1.0b2", "1.0.0"},
-    {"9", "10"},
-    {"2.0", "10.0"},
-    {"99999999999999999999", "100000000000000000000"}, // wider than any integer type
-    {"0.1.0", "0.2"},
-    {"1.0-beta", "1.1"},
+    {"1.0", "1.1"},      {"1.9", "1.10"},  // numbers, not text
+    {"1.0", "1.0.1"},    {"1.0b2", "1.0"}, // a trailing letter part is a pre-release
+    {"1.0rc", "1.0"},    {"1.0rc1", "1.0"},
+    {"1.0b9", "1.0b10"}, {"1.0a", "1.0b"},
+    {"1.0b5", "1.0rc1"}, {"1.0rc2", "1.0.1"},
+    {"1.0b2", "1.0.0"},  {"9", "10"},
+    {"2.0", "10.0"},     {"99999999999999999999", "100000000000000000000"}, // wider than any integer type
+    {"0.1.0", "0.2"},    {"1.0-beta", "1.1"},
 };
 
 TEST(VersionComparator, ordersVersionsAsPeopleExpect) {
@@ -39,15 +31,10 @@ TEST(VersionComparator, ordersVersionsAsPeopleExpect) {
 }
 
 const Ordered equalPairs[] = {
-    {"1.0", "1.0"},
-    {"1.0", "1.0.0"},
-    {"1", "1.0.0.0"},
-    {"1.01", "1.1"},
-    {"1.0_1", "1.0.1"},       // any separator divides
-    {"1.0RC1", "1.0rc1"},
-    {"1.2-beta", "1.2"},      // everything after the first dash is ignored
-    {"1.2-3-4", "1.2"},
-    {"1.2-", "1.2"},
+    {"1.0", "1.0"},       {"1.0", "1.0.0"},    {"1", "1.0.0.0"},
+    {"1.01", "1.1"},      {"1.0_1", "1.0.1"},  // any separator divides
+    {"1.0RC1", "1.0rc1"}, {"1.2-beta", "1.2"}, // everything after the first dash is ignored
+    {"1.2-3-4", "1.2"},   {"1.2-", "1.2"},
 };
 
 TEST(VersionComparator, treatsSpellingsOfOneVersionAsEqual) {

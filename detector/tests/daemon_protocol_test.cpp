@@ -1,0 +1,260 @@
+// The daemon's side of the protocol, exercised through the real binary and real pipes, with
+// accelerometer replays from CSV files and sounds written to WAV files.
+#include "daemon_process.h"
+#include "scene.h"
+#include "sound_bank.h"
+#include "wav_reader.h"
+#include "wav_file_sink.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace zonkle::test {
+namespace {
+
+constexpr const char* hitLine = R"({"type":"event","action":"hit"})";
+constexpr const char* pongLine = R"({"type":"event","action":"pong"})";
+constexpr const char* runningConfig = R"({"cmd":"config","sensitivity":1.0,"sound":"default","paused":false})";
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "thwack-test-XXXXXX").string();
+        path = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(path); }
+    std::filesystem::path path;
+};
+
+// A device at rest with one-sample knocks of the given sizes (g) at the given times.
+std::filesystem::path writeKnocks(const std::filesystem::path& dir, const std::vector<std::pair<double, double>>& knocks,
+                                  double seconds = 6.0) {
+    Scene scene;
+    scene.kind = "test-knocks";
+    scene.sampleRate = 100.0;
+    for (int n = 0; n < static_cast<int>(seconds * 100); ++n) {
+        AccelSample sample{n / 100.0, 0.0, 0.0, 1.0};
+        for (const auto& [t, size] : knocks) {
+            if (n == static_cast<int>(std::lround(t * 100))) {
+                sample.z += size;
+                scene.hits.push_back(t);
+            }
+        }
+        scene.accel.push_back(sample);
+    }
+    return scene.write(dir / "knocks");
+}
+
+std::map<std::string, std::string> replayEnv(const std::filesystem::path& input, const std::string& audio = "null") {
+    return {{"THWACK_INPUT", input.string()}, {"THWACK_AUDIO_OUT", audio}};
+}
+
+// Runs a replay to its end and returns the stdout lines after the start-up pong.
+std::vector<std::string> replay(DaemonProcess& daemon, const std::string& config) {
+    EXPECT_EQ(daemon.nextLine(), pongLine);
+    daemon.send(config + "\n");
+    EXPECT_TRUE(daemon.waitForStderr("replay finished")) << daemon.stderrText();
+    daemon.closeInput();
+    EXPECT_EQ(daemon.waitForExit(), 0);
+    auto lines = daemon.allLines();
+    lines.erase(lines.begin());
+    return lines;
+}
+
+std::size_t countHits(const std::vector<std::string>& lines) {
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), hitLine));
+}
+
+TEST(DaemonProtocol, reportsEachKnockOfAReplayAsOneHitLine) {
+    TempDir dir;
+    DaemonProcess daemon(replayEnv(writeKnocks(dir.path, {{1.0, 0.5}, {2.0, 1.0}, {3.5, 0.3}})));
+    const auto lines = replay(daemon, runningConfig);
+    EXPECT_EQ(lines, std::vector<std::string>(3, hitLine));
+    EXPECT_NE(daemon.stderrText().find("hit at 1.000 s"), std::string::npos);
+}
+
+TEST(DaemonProtocol, acceptsConfigKeysInAnyOrderAndMissingKeys) {
+    TempDir dir;
+    const auto input = writeKnocks(dir.path, {{1.0, 0.5}, {2.0, 0.5}});
+    for (const std::string config : {R"({"paused":false,"sound":"fart","sensitivity":1,"cmd":"config"})",
+                                     R"({"sound":"default","cmd":"config"})", R"({"cmd":"config"})",
+                                     R"({"cmd":"config","sensitivity":null,"paused":null,"extra":[1,2]})"}) {
+        DaemonProcess daemon(replayEnv(input));
+        EXPECT_EQ(countHits(replay(daemon, config)), 2u) << config;
+    }
+}
+
+TEST(DaemonProtocol, reportsNoHitsWhilePaused) {
+    TempDir dir;
+    DaemonProcess daemon(replayEnv(writeKnocks(dir.path, {{1.0, 0.5}, {2.0, 1.0}})));
+    const auto lines = replay(daemon, R"({"cmd":"config","sensitivity":2.0,"sound":"default","paused":true})");
+    EXPECT_TRUE(lines.empty());
+    EXPECT_NE(daemon.stderrText().find("0 hit(s) reported"), std::string::npos);
+}
+
+TEST(DaemonProtocol, startsTheReplayOnlyWithTheFirstConfig) {
+    TempDir dir;
+    DaemonProcess daemon(replayEnv(writeKnocks(dir.path, {{0.5, 0.5}, {1.0, 0.5}})));
+    ASSERT_TRUE(daemon.waitForStderr("sensing with replay"));
+    EXPECT_EQ(countHits(replay(daemon, runningConfig)), 2u);
+}
+
+// Threshold 0.12 g * s^-0.7 within [0.05 g, 1.5 g]: each knock is detected only if the
+// sensitivity was clamped into [0.1, 2].
+TEST(DaemonProtocol, clampsSensitivityIntoItsRange) {
+    TempDir dir;
+    struct Case {
+        const char* sensitivity;
+        double knock;
+    };
+    for (const Case c : {Case{"0.001", 1.0}, Case{"-3", 1.0}, Case{"50", 0.06}, Case{"1e308", 0.06}}) {
+        DaemonProcess low(replayEnv(writeKnocks(dir.path, {{1.0, c.knock}})));
+        const auto lines = replay(low, std::string(R"({"cmd":"config","sensitivity":)") + c.sensitivity + "}");
+        EXPECT_EQ(countHits(lines), 1u) << "sensitivity " << c.sensitivity;
+    }
+    // Unclamped, 0.06 g is above the threshold at s = 2 but 0.04 g is not.
+    DaemonProcess high(replayEnv(writeKnocks(dir.path, {{1.0, 0.04}})));
+    EXPECT_EQ(countHits(replay(high, R"({"cmd":"config","sensitivity":50})")), 0u);
+}
+
+TEST(DaemonProtocol, playsTheChosenSoundAndDefaultForAnUnknownName) {
+    TempDir dir;
+    const auto input = writeKnocks(dir.path, {{1.0, 0.5}});
+    const SoundBank bank(WavFileSink::fileRateHz);
+    for (const std::string sound : {"fart", "what_da_dog_doing", "no-such-sound"}) {
+        const auto out = dir.path / (sound + ".wav");
+        DaemonProcess daemon(replayEnv(input, out.string()));
+        replay(daemon, R"({"cmd":"config","sound":")" + sound + R"("})");
+        double rate = 0.0;
+        std::string why;
+        const auto played = WavReader::readAll(out, rate, why);
+        EXPECT_EQ(rate, WavFileSink::fileRateHz) << why;
+        EXPECT_EQ(played.size(), bank.find(sound).size()) << sound;
+    }
+    EXPECT_EQ(bank.find("no-such-sound").size(), bank.find("default").size());
+}
+
+TEST(DaemonProtocol, ignoresBadLinesAndKeepsWorking) {
+    TempDir dir;
+    DaemonProcess daemon(replayEnv(writeKnocks(dir.path, {{1.0, 0.5}})));
+    daemon.send("garbage\n{\"cmd\":7}\n[1,2]\n{\"cmd\":\"config\",\"sensitivity\":\"high\"}\n"
+                "{\"cmd\":\"config\",\"paused\":1}\n{\"cmd\":\"dance\"}\n\n");
+    const auto lines = replay(daemon, runningConfig);
+    EXPECT_EQ(lines, std::vector<std::string>{hitLine});
+    const auto& err = daemon.stderrText();
+    EXPECT_NE(err.find("not valid JSON"), std::string::npos);
+    EXPECT_NE(err.find("\"sensitivity\" is not a number"), std::string::npos);
+    EXPECT_NE(err.find("unknown command \"dance\""), std::string::npos);
+}
+
+TEST(DaemonProtocol, survivesAHugeLineWithBoundedMemory) {
+    TempDir dir;
+    DaemonProcess daemon(replayEnv(writeKnocks(dir.path, {{1.0, 0.5}})));
+    ASSERT_EQ(daemon.nextLine(), pongLine);
+    const std::string chunk(1 << 20, 'x');
+    for (int i = 0; i < 32; ++i) {
+        daemon.send(chunk);
+    }
+    daemon.send(std::string("\n") + runningConfig + "\n");
+    ASSERT_TRUE(daemon.waitForStderr("replay finished"));
+    std::ifstream status("/proc/" + std::to_string(daemon.pid()) + "/status");
+    std::string line;
+    long peakKb = -1;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmHWM:")) {
+            peakKb = std::atol(line.c_str() + 6);
+        }
+    }
+    constexpr long boundKb = 24 * 1024; // far below the 32 MiB sent
+    EXPECT_GT(peakKb, 0);
+    EXPECT_LT(peakKb, boundKb);
+    daemon.closeInput();
+    EXPECT_EQ(daemon.waitForExit(), 0);
+    EXPECT_EQ(countHits(daemon.allLines()), 1u);
+    EXPECT_NE(daemon.stderrText().find("longer than"), std::string::npos);
+}
+
+TEST(DaemonProtocol, exitsWithStatusZeroOnQuitEndOfInputAndSigterm) {
+    TempDir dir;
+    const auto input = writeKnocks(dir.path, {{1.0, 0.5}});
+    {
+        DaemonProcess daemon(replayEnv(input));
+        daemon.send(std::string(runningConfig) + "\n{\"cmd\":\"quit\"}\n");
+        EXPECT_EQ(daemon.waitForExit(), 0);
+    }
+    {
+        DaemonProcess daemon(replayEnv(input));
+        daemon.closeInput();
+        EXPECT_EQ(daemon.waitForExit(), 0);
+    }
+    {
+        // Before any config: the replay is waiting and must not hold the daemon up.
+        DaemonProcess daemon(replayEnv(input));
+        ASSERT_TRUE(daemon.waitForStderr("sensing with"));
+        daemon.signal(SIGTERM);
+        EXPECT_EQ(daemon.waitForExit(), 0);
+    }
+    {
+        // After the replay, idle.
+        DaemonProcess daemon(replayEnv(input));
+        daemon.send(std::string(runningConfig) + "\n");
+        ASSERT_TRUE(daemon.waitForStderr("replay finished"));
+        daemon.signal(SIGTERM);
+        EXPECT_EQ(daemon.waitForExit(), 0);
+    }
+}
+
+TEST(DaemonProtocol, reportsAMissingSensorAndKeepsReadingItsInput) {
+    TempDir dir;
+    for (const std::string input : {(dir.path / "missing.csv").string(), (dir.path / "missing.wav").string(),
+                                    (dir.path / "scene.mp3").string()}) {
+        DaemonProcess daemon(replayEnv(input));
+        const auto first = daemon.nextLine();
+        ASSERT_TRUE(first) << input;
+        const auto json = nlohmann::json::parse(*first);
+        EXPECT_EQ(json.at("type"), "error");
+        EXPECT_EQ(json.at("action"), "no_sensor");
+        EXPECT_FALSE(json.at("message").get<std::string>().empty());
+        // Still reading: a config and a bad line are answered on stderr, then it ends at EOF.
+        daemon.send(std::string(runningConfig) + "\nnot json\n");
+        EXPECT_TRUE(daemon.waitForStderr("ignored a command line"));
+        daemon.closeInput();
+        EXPECT_EQ(daemon.waitForExit(), 0);
+        EXPECT_EQ(daemon.allLines().size(), 1u) << daemon.stdoutText();
+    }
+}
+
+TEST(DaemonProtocol, reportsAMalformedReplayFileAsNoSensor) {
+    TempDir dir;
+    const auto input = dir.path / "broken.csv";
+    std::ofstream(input) << "t_s,x_g,y_g,z_g\n0.00,0,0,1\n0.01,0,zero,1\n";
+    DaemonProcess daemon(replayEnv(input));
+    const auto first = daemon.nextLine();
+    ASSERT_TRUE(first);
+    EXPECT_NE(first->find("\"no_sensor\""), std::string::npos);
+    EXPECT_NE(first->find("broken.csv:3"), std::string::npos);
+    daemon.closeInput();
+    EXPECT_EQ(daemon.waitForExit(), 0);
+}
+
+TEST(DaemonProtocol, reportsMissingSoundOutputButStillReportsHits) {
+    TempDir dir;
+    const auto input = writeKnocks(dir.path, {{1.0, 0.5}});
+    DaemonProcess daemon(replayEnv(input, (dir.path / "no-such-dir" / "out.wav").string()));
+    const auto first = daemon.nextLine();
+    ASSERT_TRUE(first);
+    EXPECT_NE(first->find("\"no_audio\""), std::string::npos);
+    daemon.send(std::string(runningConfig) + "\n");
+    ASSERT_TRUE(daemon.waitForStderr("replay finished"));
+    daemon.closeInput();
+    EXPECT_EQ(daemon.waitForExit(), 0);
+    const auto lines = daemon.allLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), pongLine), 0);
+    EXPECT_EQ(countHits(lines), 1u);
+}
+
+} // namespace
+} // namespace zonkle::test

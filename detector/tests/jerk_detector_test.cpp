@@ -1,0 +1,106 @@
+#include "jerk_detector.h"
+#include "scene_generator.h"
+
+#include <gtest/gtest.h>
+
+namespace zonkle {
+namespace {
+
+constexpr double rate = 100.0;
+
+// A device at rest (1 g on z) for the given time, with one-sample knocks added.
+std::vector<AccelSample> atRest(double seconds, const std::vector<std::pair<double, double>>& knocks = {}) {
+    std::vector<AccelSample> samples;
+    for (int n = 0; n < static_cast<int>(seconds * rate); ++n) {
+        AccelSample s{n / rate, 0.0, 0.0, 1.0};
+        for (const auto& [t, size] : knocks) {
+            if (n == static_cast<int>(std::lround(t * rate))) {
+                s.x += size * 0.6;
+                s.z += size * 0.8;
+            }
+        }
+        samples.push_back(s);
+    }
+    return samples;
+}
+
+std::vector<double> detect(const std::vector<AccelSample>& samples, double sensitivity = 1.0) {
+    JerkDetector detector;
+    detector.setSensitivity(sensitivity);
+    std::vector<double> hits;
+    for (const auto& s : samples) {
+        if (detector.process(s)) {
+            hits.push_back(s.t);
+        }
+    }
+    return hits;
+}
+
+TEST(JerkDetector, reportsAKnockAtItsSampleAndOnlyOnce) {
+    const auto hits = detect(atRest(3.0, {{1.0, 0.5}, {2.0, 0.2}}));
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_DOUBLE_EQ(hits[0], 1.0);
+    EXPECT_DOUBLE_EQ(hits[1], 2.0);
+}
+
+TEST(JerkDetector, ignoresKnocksWithinTheRefractoryPeriod) {
+    EXPECT_EQ(detect(atRest(3.0, {{1.0, 0.5}, {1.2, 0.5}})).size(), 1u);
+    EXPECT_EQ(detect(atRest(3.0, {{1.0, 0.5}, {1.35, 0.5}})).size(), 2u);
+}
+
+TEST(JerkDetector, staysQuietWhileWarmingUp) { EXPECT_TRUE(detect(atRest(2.0, {{0.1, 1.0}})).empty()); }
+
+TEST(JerkDetector, detectsMoreKnocksAtHigherSensitivity) {
+    // Thresholds: 0.195 g at s = 0.5, 0.12 g at s = 1, 0.074 g at s = 2.
+    const auto samples = atRest(5.0, {{1.0, 0.09}, {2.0, 0.15}, {3.0, 0.25}});
+    EXPECT_EQ(detect(samples, 0.5), (std::vector<double>{3.0}));
+    EXPECT_EQ(detect(samples, 1.0), (std::vector<double>{2.0, 3.0}));
+    EXPECT_EQ(detect(samples, 2.0), (std::vector<double>{1.0, 2.0, 3.0}));
+}
+
+TEST(JerkDetector, raisesItsThresholdWhileTheDeviceShakes) {
+    // Three seconds of steady 0.02 g shaking lift the noise term above 0.3 g; at rest 0.3 g is a hit.
+    auto shaking = atRest(6.0, {{5.0, 0.3}});
+    for (std::size_t n = 200; n < 500; ++n) {
+        shaking[n].z += (n % 2 == 0 ? 0.01 : -0.01);
+    }
+    for (std::size_t n = 500; n < shaking.size(); ++n) {
+        shaking[n].z += (n % 2 == 0 ? 0.01 : -0.01);
+    }
+    EXPECT_TRUE(detect(shaking).empty());
+    EXPECT_EQ(detect(atRest(6.0, {{5.0, 0.3}})).size(), 1u);
+}
+
+TEST(JerkDetector, startsAfreshAfterAGapInTheReadings) {
+    std::vector<AccelSample> samples = atRest(1.0);
+    for (const auto& s : atRest(1.0)) {
+        samples.push_back({s.t + 2.0, 0.5, 0.0, 0.9}); // tilted after a one-second stall
+    }
+    EXPECT_TRUE(detect(samples).empty());
+}
+
+TEST(JerkDetector, findsTheKnocksOfAGeneratedSceneAndNothingElse) {
+    const Scene scene = SceneGenerator::generate(SceneGenerator::Kind::accelRestHits, 3, 12.0);
+    ASSERT_EQ(scene.hits.size(), 6u);
+    const auto hits = detect(scene.accel, 2.0);
+    // Seed 3 holds six knocks; the one at 1.86 s is a 0.1 g tap below every threshold.
+    ASSERT_EQ(hits.size(), 5u);
+    std::size_t matched = 0;
+    for (double truth : scene.hits) {
+        for (double hit : hits) {
+            matched += hit >= truth - 0.01 && hit <= truth + 0.1;
+        }
+    }
+    EXPECT_EQ(matched, 5u);
+}
+
+TEST(JerkDetector, ignoresCarryingAndTypingScenes) {
+    for (auto kind : {SceneGenerator::Kind::accelTyping, SceneGenerator::Kind::accelTilting,
+                      SceneGenerator::Kind::accelCarrying}) {
+        const Scene scene = SceneGenerator::generate(kind, 3, 20.0);
+        EXPECT_TRUE(detect(scene.accel).empty()) << scene.kind;
+    }
+}
+
+} // namespace
+} // namespace zonkle

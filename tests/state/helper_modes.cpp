@@ -1,0 +1,59 @@
+#include "helper_modes.h"
+
+#include "state/menu_bar_view_model.h"
+
+#include <QTest>
+
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace zonkle::test {
+
+namespace {
+
+// Generous: the parent gives up after its own, longer limit.
+constexpr int helperTimeoutMs = 45'000;
+
+int writeSettingsAndWait() {
+    SettingsStore store;
+    const SettingsValues values = valuesWrittenByHelper();
+    store.setValue(sensitivityKey, values.sensitivity);
+    store.setValue(selectedSoundKey, values.sound);
+    store.setValue(isPausedKey, values.paused);
+    std::cout << settingsWrittenLine << std::endl;
+    std::string ignored;
+    while (std::getline(std::cin, ignored)) {
+    }
+    return 0;
+}
+
+int runSharedViewModel(qint64 expectedHits) {
+    MenuBarViewModel& viewModel = MenuBarViewModel::shared();
+    if (&MenuBarViewModel::shared() != &viewModel) {
+        std::cout << "shared() returned a second instance" << std::endl;
+        return EXIT_FAILURE;
+    }
+    if (!QTest::qWaitFor([&] { return viewModel.hitCount() >= expectedHits; }, helperTimeoutMs)) {
+        std::cout << "gave up waiting for hits" << std::endl;
+        return EXIT_FAILURE;
+    }
+    std::cout << sharedHitsLinePrefix << viewModel.hitCount() << std::endl;
+    return EXIT_SUCCESS;
+}
+
+} // namespace
+
+SettingsValues valuesWrittenByHelper() { return {1.3, QStringLiteral("fart"), true}; }
+
+std::optional<int> runHelperMode(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], writeSettingsMode) == 0) {
+        return writeSettingsAndWait();
+    }
+    if (argc >= 3 && std::strcmp(argv[1], sharedViewModelMode) == 0) {
+        return runSharedViewModel(std::stoll(argv[2]));
+    }
+    return std::nullopt;
+}
+
+} // namespace zonkle::test
