@@ -60,6 +60,7 @@ bool setTuning(Options& options, const std::string& assignment) {
         {"mic.floorDown", &options.onset.floorDownSeconds},
         {"mic.lowHz", &options.onset.lowHz},
         {"mic.highHz", &options.onset.highHz},
+        {"mic.maxBrightnessDb", &options.onset.maxBrightnessDb},
     };
     const auto it = fields.find(name);
     if (it == fields.end()) {

@@ -13,6 +13,7 @@ public:
     int sampleRate() const override { return nullRateHz; }
     bool write(std::span<const float>) override { return true; }
     void discard() override {}
+    bool isRealTime() const override { return false; }
 };
 
 } // namespace zonkle

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace zonkle {
 
@@ -31,6 +32,8 @@ OnsetDetector::OnsetDetector(double sampleRate, OnsetTuning tuning)
     if (tuning.highHz < maxCutoffFraction * sampleRate) {
         filters.push_back(Biquad::lowPass(sampleRate, tuning.highHz, butterworthQ1));
         filters.push_back(Biquad::lowPass(sampleRate, tuning.highHz, butterworthQ2));
+        highFilters.push_back(Biquad::highPass(sampleRate, tuning.highHz, butterworthQ1));
+        highFilters.push_back(Biquad::highPass(sampleRate, tuning.highHz, butterworthQ2));
     }
 }
 
@@ -43,11 +46,19 @@ void OnsetDetector::muteUntil(double streamSeconds) {
 
 std::vector<double> OnsetDetector::process(std::span<const float> samples) {
     std::vector<double> hits;
-    for (float sample : samples) {
+    for (const float input : samples) {
+        float sample = input;
         for (auto& filter : filters) {
             sample = filter.process(sample);
         }
         energy += static_cast<double>(sample) * sample;
+        if (!highFilters.empty()) {
+            float high = input;
+            for (auto& filter : highFilters) {
+                high = filter.process(high);
+            }
+            highEnergy += static_cast<double>(high) * high;
+        }
         ++samplesSeen;
         if (++inFrame == frameLength) {
             endFrame(hits);
@@ -58,7 +69,8 @@ std::vector<double> OnsetDetector::process(std::span<const float> samples) {
 
 void OnsetDetector::endFrame(std::vector<double>& hits) {
     const double level = std::max(silenceDb, 10.0 * std::log10(energy / static_cast<double>(frameLength)));
-    energy = 0.0;
+    const double frameEnergy = std::exchange(energy, 0.0);
+    const double frameHighEnergy = std::exchange(highEnergy, 0.0);
     inFrame = 0;
     const double now = static_cast<double>(samplesSeen) / sampleRate;
     const bool muted = now < mutedUntil;
@@ -68,11 +80,16 @@ void OnsetDetector::endFrame(std::vector<double>& hits) {
 
     if (candidate) {
         candidate->peakDb = std::max(candidate->peakDb, level);
+        candidate->bandEnergy += frameEnergy;
+        candidate->highEnergy += frameHighEnergy;
         if (muted) {
             candidate.reset();
         } else if (level <= candidate->peakDb - tuning.decayDb) {
-            hits.push_back(now);
-            lastHit = candidate->start;
+            const double brightnessDb = 10.0 * std::log10((candidate->highEnergy + 1e-20) / (candidate->bandEnergy + 1e-20));
+            if (brightnessDb <= tuning.maxBrightnessDb) {
+                hits.push_back(now);
+                lastHit = candidate->start;
+            }
             candidate.reset();
         } else if (now - candidate->start > tuning.decayWindowSeconds) {
             candidate.reset(); // a sustained sound: speech, music
@@ -83,7 +100,7 @@ void OnsetDetector::endFrame(std::vector<double>& hits) {
         const auto history = static_cast<std::size_t>(tuning.riseFrames);
         const bool sharp = recentLevels.size() >= history && level - recentLevels.front() >= tuning.riseDb;
         if (!muted && warm && ready && sharp && level - *floor >= threshold) {
-            candidate = Candidate{now, level};
+            candidate = Candidate{now, level, frameEnergy, frameHighEnergy};
         }
     }
 

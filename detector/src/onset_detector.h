@@ -21,8 +21,11 @@ struct OnsetTuning {
     double riseDb = 10.0;
     int riseFrames = 2;
     // ... and falls away quickly: this far below its peak within decayWindowSeconds.
-    double decayDb = 6.0;
-    double decayWindowSeconds = 0.08;
+    double decayDb = 10.0;
+    double decayWindowSeconds = 0.05;
+    // Key clicks are bright, knocks on the case are dull: a candidate whose energy above the
+    // band exceeds its energy in the band by more than this is not a hit.
+    double maxBrightnessDb = -9.0;
     // The floor follows quiet stretches quickly and loud ones slowly.
     double floorUpSeconds = 3.0;
     double floorDownSeconds = 0.1;
@@ -54,17 +57,21 @@ private:
     struct Candidate {
         double start;
         double peakDb;
+        double bandEnergy;
+        double highEnergy;
     };
 
     OnsetTuning tuning;
     double sampleRate;
     std::vector<Biquad> filters;
+    std::vector<Biquad> highFilters; // above the band, for the brightness check
     std::size_t frameLength;
     double threshold;
     double floorUpAlpha;
     double floorDownAlpha;
 
     double energy = 0.0;
+    double highEnergy = 0.0;
     std::size_t inFrame = 0;
     std::size_t samplesSeen = 0;
     std::deque<double> recentLevels;

@@ -58,7 +58,7 @@ void SoundPlayer::run() {
                 }
                 break;
             }
-            if (stopping) {
+            if (stopping && sink->isRealTime()) {
                 return;
             }
             if (requested != nullptr) {

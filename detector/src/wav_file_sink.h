@@ -19,6 +19,7 @@ public:
     int sampleRate() const override { return fileRateHz; }
     bool write(std::span<const float> samples) override { return writer.append(samples); }
     void discard() override {}
+    bool isRealTime() const override { return false; }
 
 private:
     explicit WavFileSink(const std::filesystem::path& path);

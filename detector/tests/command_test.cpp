@@ -44,7 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{R"({"cmd":"config","sensitivity":0.01})", K::config, 0.1, {}, {}},
         ParseCase{R"({"cmd":"config","sensitivity":-4})", K::config, 0.1, {}, {}},
         ParseCase{R"({"cmd":"config","sensitivity":7})", K::config, 2.0, {}, {}},
-        ParseCase{R"({"cmd":"config","sensitivity":1e999})", K::config, 2.0, {}, {}},
+        ParseCase{R"({"cmd":"config","sensitivity":1e308})", K::config, 2.0, {}, {}},
+        ParseCase{R"({"cmd":"config","sensitivity":1e999})", {}, {}, {}, {}}, // beyond a double
         ParseCase{R"({"cmd":"config","sound":"no-such-sound"})", K::config, {}, "no-such-sound", {}},
         ParseCase{R"({"cmd":"quit"})", K::quit, {}, {}, {}},
         ParseCase{R"({"cmd":"quit","sensitivity":"ignored"})", K::quit, {}, {}, {}},

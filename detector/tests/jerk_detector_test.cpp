@@ -1,6 +1,7 @@
 #include "jerk_detector.h"
 #include "scene_generator.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace zonkle {
@@ -59,8 +60,8 @@ TEST(JerkDetector, detectsMoreKnocksAtHigherSensitivity) {
 }
 
 TEST(JerkDetector, raisesItsThresholdWhileTheDeviceShakes) {
-    // Three seconds of steady 0.02 g shaking lift the noise term above 0.3 g; at rest 0.3 g is a hit.
-    auto shaking = atRest(6.0, {{5.0, 0.3}});
+    // Three seconds of 0.02 g jerks lift the noise term to about 0.3 g; at rest 0.25 g is a hit.
+    auto shaking = atRest(6.0, {{5.0, 0.25}});
     for (std::size_t n = 200; n < 500; ++n) {
         shaking[n].z += (n % 2 == 0 ? 0.01 : -0.01);
     }
@@ -68,7 +69,7 @@ TEST(JerkDetector, raisesItsThresholdWhileTheDeviceShakes) {
         shaking[n].z += (n % 2 == 0 ? 0.01 : -0.01);
     }
     EXPECT_TRUE(detect(shaking).empty());
-    EXPECT_EQ(detect(atRest(6.0, {{5.0, 0.3}})).size(), 1u);
+    EXPECT_EQ(detect(atRest(6.0, {{5.0, 0.25}})).size(), 1u);
 }
 
 TEST(JerkDetector, startsAfreshAfterAGapInTheReadings) {

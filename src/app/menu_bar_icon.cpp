@@ -43,15 +43,17 @@ public:
         return scaledPixmap(size, mode, state, 1.0);
     }
 
+    // `size` is in device pixels, as QIcon asks for it.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override {
-        QPixmap slot(size * scale);
+        QPixmap slot(size);
         slot.setDevicePixelRatio(scale);
         slot.fill(Qt::transparent);
-        const QImage image = render(size, scale);
-        QPainter painter(&slot);
+        const QSizeF logicalSlot = QSizeF(size) / scale;
+        const QImage image = render(logicalSlot.toSize(), scale);
         const QSizeF logical = QSizeF(image.size()) / scale;
-        painter.drawImage(QRectF(QPointF((size.width() - logical.width()) / 2.0,
-                                         (size.height() - logical.height()) / 2.0),
+        QPainter painter(&slot);
+        painter.drawImage(QRectF(QPointF((logicalSlot.width() - logical.width()) / 2.0,
+                                         (logicalSlot.height() - logical.height()) / 2.0),
                                  logical),
                           image);
         return slot;

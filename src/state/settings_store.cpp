@@ -87,7 +87,6 @@ SettingsStore::~SettingsStore() = default;
 
 SettingsValues SettingsStore::readDirect(QSettings& settings) {
     SettingsValues values;
-    values.sensitivity = 0.0;
     if (const auto sensitivity = readSensitivity(settings.value(sensitivityKey))) {
         values.sensitivity = *sensitivity;
     }

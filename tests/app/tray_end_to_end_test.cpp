@@ -166,7 +166,9 @@ protected:
 
     std::optional<XWindow> waitForPanel() const {
         std::optional<XWindow> found;
-        QTest::qWaitFor([&] { return (found = panel()).has_value(); }, waitLimitMs);
+        if (!QTest::qWaitFor([&] { return (found = panel()).has_value(); }, waitLimitMs)) {
+            return std::nullopt;
+        }
         return found;
     }
     bool waitForPanelGone() const {
@@ -193,8 +195,8 @@ protected:
 };
 
 TEST_F(TrayEndToEndTest, trayIconOpensThePanelBelowItAndQuitEndsTheAppWithoutTellingTheDetector) {
-    startTrayer();
-    startApp();
+    ASSERT_NO_FATAL_FAILURE(startTrayer());
+    ASSERT_NO_FATAL_FAILURE(startApp());
 
     // The detector is launched and configured before anyone clicks.
     ASSERT_TRUE(waitForConfigs(1)) << diagnostics();
@@ -243,7 +245,7 @@ TEST_F(TrayEndToEndTest, trayIconOpensThePanelBelowItAndQuitEndsTheAppWithoutTel
 }
 
 TEST_F(TrayEndToEndTest, withoutATrayThePanelOpensInAWindowAndClosingItEndsTheApp) {
-    startApp();
+    ASSERT_NO_FATAL_FAILURE(startApp());
 
     const std::optional<XWindow> shown = waitForPanel();
     ASSERT_TRUE(shown) << "no window with the panel" << diagnostics();

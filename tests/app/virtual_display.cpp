@@ -39,7 +39,10 @@ xcb_atom_t atom(xcb_connection_t* connection, const QByteArray& name) {
     const auto cookie = xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.constData());
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
         xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    if (!reply) {
+        return XCB_ATOM_NONE;
+    }
+    return reply->atom;
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,8 @@ struct EventCase {
     InboundEvent event;
     std::string logLine;
     qint64 hitCount;
+
+    friend void PrintTo(const EventCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class ViewModelEvent : public ViewModelTest, public testing::WithParamInterface<EventCase> {};

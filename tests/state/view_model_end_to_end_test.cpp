@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,8 @@ struct SharedLaunch {
     bool settingsWrittenByAnEarlierProcess;
     OutboundCommand expectedConfig;
     const char* expectedSyncLine;
+
+    friend void PrintTo(const SharedLaunch& launch, std::ostream* out) { *out << launch.name; }
 };
 
 class SharedViewModelLaunch : public testing::TestWithParam<SharedLaunch> {};

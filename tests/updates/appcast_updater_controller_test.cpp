@@ -164,15 +164,6 @@ TEST_F(AppcastUpdaterControllerTest, offersOnlySecureLinksResolvedAgainstTheFeed
     EXPECT_EQ(log->update.releaseNotesLink, server.url("/notes/2.0.html"));
 }
 
-TEST_F(AppcastUpdaterControllerTest, sendsOnlyAPlainRequestNamingTheApp) {
-    ASSERT_EQ(checkFeed(appcast(item("1.0"))), Dialog::UpToDate);
-    ASSERT_EQ(server.requestHeads().size(), 1);
-    const QByteArray head = server.requestHeads().first();
-    EXPECT_TRUE(head.startsWith("GET /appcast.xml HTTP/1.1\r\n"));
-    EXPECT_TRUE(head.contains("\r\nUser-Agent: Zonkle/1.0"));
-    EXPECT_FALSE(head.contains("Cookie"));
-}
-
 struct TransferCase {
     const char* name;
     Response response;

@@ -9,19 +9,6 @@ namespace {
 
 constexpr int trickleIntervalMs = 50;
 
-QByteArray reasonPhrase(int status) {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 302:
-        return "Found";
-    case 404:
-        return "Not Found";
-    default:
-        return "Status";
-    }
-}
-
 } // namespace
 
 LoopbackHttpServer::LoopbackHttpServer(std::optional<QSslConfiguration> tls) {
@@ -48,15 +35,6 @@ QUrl LoopbackHttpServer::url(const QByteArray& path) const {
                     .arg(QString::fromLatin1(path)));
 }
 
-void LoopbackHttpServer::release() {
-    for (auto& [socket, response] : std::exchange(held, {})) {
-        if (socket) {
-            response.behaviour = Behaviour::Answer;
-            answer(socket, response);
-        }
-    }
-}
-
 int LoopbackHttpServer::openConnections() const {
     return static_cast<int>(std::count_if(sockets.begin(), sockets.end(), [](const QPointer<QTcpSocket>& s) {
         return s && s->state() == QAbstractSocket::ConnectedState;
@@ -77,7 +55,6 @@ void LoopbackHttpServer::accept(QTcpSocket* socket) {
         request->clear();
         const QByteArray path = head.split(' ').value(1);
         paths.append(path);
-        heads.append(head);
         const auto found = routes.constFind(path);
         answer(socket, found != routes.cend() ? *found : Response{.status = 404, .body = "no such page"});
     });
@@ -87,11 +64,7 @@ void LoopbackHttpServer::answer(QTcpSocket* socket, const Response& response) {
     if (response.behaviour == Behaviour::Stall) {
         return;
     }
-    if (response.behaviour == Behaviour::Hold) {
-        held.append({socket, response});
-        return;
-    }
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) +
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Canned" +
                       "\r\nContent-Type: application/rss+xml\r\nConnection: close\r\n";
     if (!response.location.isEmpty()) {
         head += "Location: " + response.location + "\r\n";

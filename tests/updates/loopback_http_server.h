@@ -25,7 +25,6 @@ public:
         Answer,  // status line, headers and body, then close
         Stall,   // read the request and never answer
         Trickle, // headers, then one body byte now and then, forever
-        Hold,    // answer only once release() is called
     };
 
     struct Response {
@@ -42,10 +41,8 @@ public:
 
     void route(const QByteArray& path, Response response) { routes.insert(path, std::move(response)); }
     QUrl url(const QByteArray& path) const;
-    void release();
 
     const QList<QByteArray>& requestedPaths() const { return paths; }
-    const QList<QByteArray>& requestHeads() const { return heads; }
     int openConnections() const;
 
 private:
@@ -55,9 +52,7 @@ private:
     std::unique_ptr<QTcpServer> server;
     QHash<QByteArray, Response> routes;
     QList<QByteArray> paths;
-    QList<QByteArray> heads;
     QList<QPointer<QTcpSocket>> sockets;
-    QList<std::pair<QPointer<QTcpSocket>, Response>> held;
 };
 
 } // namespace zonkle::test

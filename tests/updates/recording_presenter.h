@@ -18,7 +18,6 @@ struct PresenterLog {
     UpdateCheckFailure failure;
     std::function<void()> cancel;
 
-    bool shows(Dialog dialog) const { return dialogs.contains(dialog); }
     std::optional<Dialog> last() const { return dialogs.isEmpty() ? std::nullopt : std::optional(dialogs.last()); }
 };
 
@@ -27,24 +26,23 @@ public:
     explicit RecordingPresenter(std::shared_ptr<PresenterLog> log) : log(std::move(log)) {}
 
     void showChecking(std::function<void()> onCancel) override {
-        log->dialogs.append(PresenterLog::Dialog::Checking);
-        log->cancel = std::move(onCancel);
+        record(Dialog::Checking).cancel = std::move(onCancel);
     }
-    void showUpToDate(const QString& runningVersion) override {
-        log->dialogs.append(PresenterLog::Dialog::UpToDate);
-        log->upToDateVersion = runningVersion;
-    }
+    void showUpToDate(const QString& running) override { record(Dialog::UpToDate).upToDateVersion = running; }
     void showUpdateAvailable(const AvailableUpdate& update) override {
-        log->dialogs.append(PresenterLog::Dialog::UpdateAvailable);
-        log->update = update;
+        record(Dialog::UpdateAvailable).update = update;
     }
-    void showFailed(const UpdateCheckFailure& failure) override {
-        log->dialogs.append(PresenterLog::Dialog::Failed);
-        log->failure = failure;
-    }
-    void dismiss() override { log->dialogs.append(PresenterLog::Dialog::Dismissed); }
+    void showFailed(const UpdateCheckFailure& failure) override { record(Dialog::Failed).failure = failure; }
+    void dismiss() override { record(Dialog::Dismissed); }
 
 private:
+    using Dialog = PresenterLog::Dialog;
+
+    PresenterLog& record(Dialog dialog) {
+        log->dialogs.append(dialog);
+        return *log;
+    }
+
     std::shared_ptr<PresenterLog> log;
 };
 

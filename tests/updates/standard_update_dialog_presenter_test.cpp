@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -42,15 +43,15 @@ QPushButton* button(QDialog* dialog, const char* name) {
 TEST(StandardUpdateDialogPresenter, showsEachOutcomeWithoutBlocking) {
     StandardUpdateDialogPresenter presenter;
     presenter.showUpToDate(QStringLiteral("0.1.0"));
-    QDialog* upToDate = presenter.currentDialog();
-    ASSERT_NE(upToDate, nullptr);
+    const QPointer<QDialog> upToDate = presenter.currentDialog();
+    ASSERT_FALSE(upToDate.isNull());
     EXPECT_TRUE(upToDate->isVisible());
     EXPECT_EQ(upToDate->windowModality(), Qt::NonModal);
     EXPECT_TRUE(textOf(upToDate, "body").contains(QStringLiteral("0.1.0")));
 
     presenter.showUpdateAvailable({QStringLiteral("0.2.0"), QStringLiteral("0.1.0"), {}, {}});
     QDialog* available = presenter.currentDialog();
-    EXPECT_FALSE(upToDate == available);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return upToDate.isNull(); }, waitLimitMs)); // replaced, not stacked
     EXPECT_TRUE(textOf(available, "heading").contains(QStringLiteral("0.2.0")));
     EXPECT_EQ(button(available, "downloadButton"), nullptr); // no safe link, no button
     EXPECT_EQ(button(available, "releaseNotesButton"), nullptr);
@@ -94,8 +95,13 @@ TEST(StandardUpdateDialogPresenter, failureNamesTheCauseAndNeverSaysUpToDate) {
 TEST(StandardUpdateDialogPresenter, cancelCallsBackOnceButDismissingDoesNot) {
     StandardUpdateDialogPresenter presenter;
     int cancels = 0;
-    presenter.showChecking([&] { ++cancels; });
+    // The controller's cancel dismisses the dialog from inside the dialog's own signal.
+    presenter.showChecking([&] {
+        ++cancels;
+        presenter.dismiss();
+    });
     button(presenter.currentDialog(), "cancelButton")->click();
+    EXPECT_EQ(presenter.currentDialog(), nullptr);
     EXPECT_EQ(cancels, 1);
 
     presenter.showChecking([&] { ++cancels; });

@@ -62,10 +62,10 @@ TEST(UpdaterService, mirrorsEachChangeOnceAndLeavesChecksToTheUpdater) {
 
 class UpdaterServiceWithFeed : public ::testing::Test {
 protected:
-    std::unique_ptr<UpdaterService> makeService() {
+    std::unique_ptr<UpdaterService> makeService(const FeedLimits& limits = {}) {
         return std::make_unique<UpdaterService>(std::make_unique<AppcastUpdaterController>(
-            AppcastUpdaterController::Settings{
-                server.url("/appcast.xml"), QStringLiteral("1.0"), QStringLiteral("linux"), {}},
+            AppcastUpdaterController::Settings{server.url("/appcast.xml"), QStringLiteral("1.0"),
+                                               QStringLiteral("linux"), limits},
             std::make_unique<RecordingPresenter>(log)));
     }
 
@@ -74,8 +74,8 @@ protected:
 };
 
 TEST_F(UpdaterServiceWithFeed, isFalseWhileCheckingAndIgnoresASecondRequest) {
-    server.route("/appcast.xml", {.body = "<rss><channel/></rss>", .behaviour = LoopbackHttpServer::Behaviour::Hold});
-    const auto service = makeService();
+    server.route("/appcast.xml", {.behaviour = LoopbackHttpServer::Behaviour::Stall});
+    const auto service = makeService({.transferTimeout = std::chrono::milliseconds(500)});
     EXPECT_TRUE(service->canCheckForUpdates());
     QSignalSpy notifications(service.get(), &UpdaterService::canCheckForUpdatesChanged);
 
@@ -83,11 +83,10 @@ TEST_F(UpdaterServiceWithFeed, isFalseWhileCheckingAndIgnoresASecondRequest) {
     EXPECT_FALSE(service->canCheckForUpdates());
     ASSERT_TRUE(QTest::qWaitFor([this] { return !server.requestedPaths().isEmpty(); }, waitLimitMs));
     service->updaterController().checkForUpdates();
-    server.release();
     ASSERT_TRUE(QTest::qWaitFor([&] { return service->canCheckForUpdates(); }, waitLimitMs));
 
     EXPECT_EQ(server.requestedPaths().size(), 1);
-    EXPECT_EQ(log->dialogs, (QList{Dialog::Checking, Dialog::UpToDate}));
+    EXPECT_EQ(log->dialogs, (QList{Dialog::Checking, Dialog::Failed}));
     ASSERT_EQ(notifications.size(), 2);
     EXPECT_FALSE(notifications[0][0].toBool());
     EXPECT_TRUE(notifications[1][0].toBool());

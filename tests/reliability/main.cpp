@@ -1,0 +1,13 @@
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+int main(int argc, char** argv) {
+    // A detector that vanishes must cost a log line, never this process.
+    ::signal(SIGPIPE, SIG_IGN);
+    QCoreApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
