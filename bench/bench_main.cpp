@@ -8,6 +8,7 @@
 #include "stats.h"
 #include "timestamped_line_reader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace {
@@ -42,7 +44,10 @@ using zonkle::bench::TimestampedLineReader;
 constexpr std::string_view hitLogPrefix = "Hit detected by Go daemon! #";
 constexpr std::string_view configLine =
     "{\"cmd\":\"config\",\"paused\":false,\"sensitivity\":0.5,\"sound\":\"default\"}\n";
+constexpr std::string_view noTrayMessage = "no system tray found";
 constexpr auto startTimeout = 30s;
+// Zonkle waits a few seconds for a tray before it shows its fallback window.
+constexpr auto trayWaitLimit = 15s;
 constexpr auto deliveryTimeout = 120s;
 constexpr double nanosecondsPerMillisecond = 1e6;
 constexpr double nanosecondsPerMicrosecond = 1e3;
@@ -133,7 +138,8 @@ public:
                 "ZONKLE_PROBE_REPORT=" + report.path().string(),
                 "ZONKLE_PROBE_MODE=" + mode,
                 "ZONKLE_PROBE_HITS=" + std::to_string(hits),
-                "ZONKLE_PROBE_INTERVAL_US=" + std::to_string(intervalMicroseconds)};
+                "ZONKLE_PROBE_INTERVAL_US=" + std::to_string(intervalMicroseconds),
+                "ZONKLE_PROBE_START=signal"};
     }
 
 private:
@@ -186,48 +192,98 @@ struct SteadyResult {
     double startupNs = 0;
     double rssKib = 0;
     double idleSwitches = 0;
+    double startupIdleSwitches = 0;
     std::string busyThreads;
 };
 
-// RSS after the settle time, then the context switches of every thread over the idle time.
-void measureSteadyState(pid_t pid, std::int64_t startedAt, const Options& options, SteadyResult& result) {
-    const auto settledAt = std::chrono::nanoseconds(startedAt + std::int64_t{options.settleSeconds} * 1'000'000'000 -
-                                                    monotonicNanoseconds());
-    std::this_thread::sleep_for(settledAt);
-    result.rssKib = static_cast<double>(residentKib(pid));
-    const auto before = contextSwitches(pid);
-    std::this_thread::sleep_for(std::chrono::seconds(options.idleSeconds));
-    const auto after = contextSwitches(pid);
+using SwitchCounts = std::map<std::string, std::pair<std::string, long>>;
+
+// Switches between two samples, and which threads made them.
+long switchesBetween(const SwitchCounts& before, const SwitchCounts& after, std::string* busyThreads) {
     long total = 0;
     for (const auto& [tid, entry] : after) {
         const auto earlier = before.find(tid);
         const long delta = entry.second - (earlier != before.end() ? earlier->second.second : 0);
         total += delta;
-        if (delta > 0) {
-            result.busyThreads += " " + entry.first + "(" + tid + ")=" + std::to_string(delta);
+        if (delta > 0 && busyThreads != nullptr) {
+            *busyThreads += " " + entry.first + "(" + tid + ")=" + std::to_string(delta);
         }
     }
-    result.idleSwitches = static_cast<double>(total);
+    return total;
 }
+
+void sleepUntil(std::int64_t nanoseconds) {
+    const std::int64_t left = nanoseconds - monotonicNanoseconds();
+    if (left > 0) {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(left));
+    }
+}
+
+// Two idle windows of the same length: one from the settle time after exec, and one from
+// the settle time after the application finished starting (for Zonkle without a tray, once
+// it has shown its fallback window). Memory is read at the start of the second.
+void measureSteadyState(pid_t pid, std::int64_t startedAt, const std::function<std::int64_t()>& startupEnd,
+                        const Options& options, SteadyResult& result) {
+    const std::int64_t settle = std::int64_t{options.settleSeconds} * 1'000'000'000;
+    const std::int64_t idle = std::int64_t{options.idleSeconds} * 1'000'000'000;
+    const std::int64_t earlyStart = startedAt + settle;
+    sleepUntil(earlyStart);
+    const SwitchCounts earlyBefore = contextSwitches(pid);
+    const std::int64_t lateStart = std::max(startupEnd() + settle, earlyStart);
+    // The windows may overlap: take the samples in time order.
+    std::vector<std::pair<std::int64_t, int>> samples{{earlyStart + idle, 0}, {lateStart, 1}, {lateStart + idle, 2}};
+    std::sort(samples.begin(), samples.end());
+    SwitchCounts counts[3];
+    for (const auto& [at, which] : samples) {
+        sleepUntil(at);
+        counts[which] = contextSwitches(pid);
+        if (which == 1) {
+            result.rssKib = static_cast<double>(residentKib(pid));
+        }
+    }
+    result.startupIdleSwitches = static_cast<double>(switchesBetween(earlyBefore, counts[0], nullptr));
+    result.idleSwitches = static_cast<double>(switchesBetween(counts[1], counts[2], &result.busyThreads));
+}
+
+// Follows Zonkle's standard error for the line that ends its start-up without a tray.
+class StartupWatch final {
+public:
+    explicit StartupWatch(int fd)
+        : reader(fd, [this](std::string_view line, std::int64_t at) {
+              if (line.find(noTrayMessage) != std::string_view::npos) {
+                  fallbackShownAt = at;
+              }
+          }) {}
+
+    // When start-up ended: the fallback window's appearance, or `otherwise` if none comes.
+    std::int64_t endedAt(std::int64_t otherwise) {
+        return reader.waitUntil([&] { return fallbackShownAt != 0; }, trayWaitLimit) ? fallbackShownAt : otherwise;
+    }
+
+private:
+    std::int64_t fallbackShownAt = 0;
+    TimestampedLineReader reader;
+};
 
 // From exec to the first "config" line at the probe, then memory and idle cost.
 SteadyResult zonkleSteady(const InstallTree& tree, ProbeReport& report, const Options& options) {
     report.clear();
     Pipe out = makePipe();
-    const int errorLog = open(tree.path("zonkle-stderr.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    Pipe errors = makePipe();
     const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
     TimestampedLineReader reader(out.read, [](std::string_view, std::int64_t) {});
+    StartupWatch startup(errors.read);
     SteadyResult result;
     {
         const std::int64_t startedAt = monotonicNanoseconds();
-        ChildProcess app(tree.zonkle(), tree.environment(report, "idle", 0), {devNull, out.write, errorLog});
+        ChildProcess app(tree.zonkle(), tree.environment(report, "idle", 0), {devNull, out.write, errors.write});
         closeFd(out.write);
-        const auto config = expectReport(report, "config", startTimeout);
-        result.startupNs = static_cast<double>(parseNumber(config.at(1)) - startedAt);
-        measureSteadyState(app.pid(), startedAt, options, result);
+        closeFd(errors.write);
+        const std::int64_t configAt = parseNumber(expectReport(report, "config", startTimeout).at(1));
+        result.startupNs = static_cast<double>(configAt - startedAt);
+        measureSteadyState(app.pid(), startedAt, [&] { return startup.endedAt(configAt); }, options, result);
         expectReport(report, "done", startTimeout);
     }
-    close(errorLog);
     close(devNull);
     return result;
 }
@@ -252,7 +308,7 @@ SteadyResult bareSteady(const InstallTree& tree, ProbeReport& report, const Opti
             throw std::runtime_error("the bare app did not report its first event-loop turn");
         }
         result.startupNs = static_cast<double>(readyAt - startedAt);
-        measureSteadyState(app.pid(), startedAt, options, result);
+        measureSteadyState(app.pid(), startedAt, [&] { return readyAt; }, options, result);
     }
     close(devNull);
     return result;
@@ -317,28 +373,34 @@ void finishHitRun(const HitArrivals& arrivals, long hits, HitRun& run) {
     }
 }
 
-// The probe behind zonkle: hit lines in, "Hit detected by Go daemon! #n" lines out.
+// The probe behind zonkle: hit lines in, "Hit detected by Go daemon! #n" lines out. The hits
+// start once Zonkle has finished starting and settled.
 HitRun zonkleHits(const InstallTree& tree, ProbeReport& report, const std::string& mode, long hits,
                   const Options& options) {
     report.clear();
     Pipe out = makePipe();
-    const int errorLog = open(tree.path("zonkle-stderr.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    Pipe errors = makePipe();
     const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
     HitArrivals arrivals(hits);
-    TimestampedLineReader reader(out.read, [&](std::string_view line, std::int64_t at) { arrivals.onZonkleLine(line, at); });
+    TimestampedLineReader reader(out.read,
+                                 [&](std::string_view line, std::int64_t at) { arrivals.onZonkleLine(line, at); });
+    StartupWatch startup(errors.read);
     HitRun run;
     {
         ChildProcess app(tree.zonkle(), tree.environment(report, mode, hits, options.latencyIntervalMicroseconds),
-                         {devNull, out.write, errorLog});
+                         {devNull, out.write, errors.write});
         closeFd(out.write);
-        expectReport(report, "config", startTimeout);
+        closeFd(errors.write);
+        const auto config = expectReport(report, "config", startTimeout);
+        sleepUntil(startup.endedAt(parseNumber(config.at(1))) +
+                   std::int64_t{options.settleSeconds} * 1'000'000'000);
+        kill(static_cast<pid_t>(parseNumber(config.at(2))), SIGUSR1);
         collectProbeResult(report, mode, hits, run);
         if (!reader.waitUntil([&] { return arrivals.complete(); }, deliveryTimeout)) {
             throw std::runtime_error("zonkle did not log hit #" + std::to_string(hits));
         }
         finishHitRun(arrivals, hits, run);
     }
-    close(errorLog);
     close(devNull);
     return run;
 }
@@ -367,6 +429,7 @@ HitRun relayedHits(const InstallTree& tree, ProbeReport& report, const std::stri
             throw std::runtime_error("cannot configure the probe");
         }
         expectReport(report, "config", startTimeout);
+        kill(probe.pid(), SIGUSR1);
         collectProbeResult(report, mode, hits, run);
         if (!reader.waitUntil([&] { return arrivals.complete(); }, deliveryTimeout)) {
             throw std::runtime_error("cat did not relay hit " + std::to_string(hits));
@@ -478,13 +541,14 @@ int main(int argc, char** argv) {
         InstallTree tree(options);
         ProbeReport report(tree.path("probe-report"));
 
-        Series startup, memory, idle, latencyMedian, latencyP99, burst, stall;
+        Series startup, memory, idle, startupIdle, latencyMedian, latencyP99, burst, stall;
         for (int run = 1; run <= options.runs; ++run) {
             const auto app = zonkleSteady(tree, report, options);
             const auto bare = bareSteady(tree, report, options);
             add(startup, app.startupNs, bare.startupNs);
             add(memory, app.rssKib, bare.rssKib);
             add(idle, app.idleSwitches, bare.idleSwitches);
+            add(startupIdle, app.startupIdleSwitches, bare.startupIdleSwitches);
 
             auto appLatency = zonkleHits(tree, report, "latency", options.latencyHits, options);
             auto catLatency = relayedHits(tree, report, "latency", options.latencyHits, options);
@@ -505,11 +569,13 @@ int main(int argc, char** argv) {
             add(stall, inProcess.burstNs, inProcess.quietNs);
 
             std::fprintf(stderr,
-                         "run %d: start-up %.1f/%.1f ms, RSS %.0f/%.0f KiB, idle switches %.0f/%.0f%s, latency "
+                         "run %d: start-up %.1f/%.1f ms, RSS %.0f/%.0f KiB, idle switches %.0f/%.0f%s (from 2 s after exec "
+                         "%.0f/%.0f), latency "
                          "median %.0f/%.0f us p99 %.0f/%.0f us, burst %.0f/%.0f hits/s, stall %.1f/%.1f ms in %.2f s\n",
                          run, app.startupNs / nanosecondsPerMillisecond, bare.startupNs / nanosecondsPerMillisecond,
                          app.rssKib, bare.rssKib, app.idleSwitches, bare.idleSwitches,
                          app.busyThreads.empty() ? "" : (" [" + app.busyThreads + " ]").c_str(),
+                         app.startupIdleSwitches, bare.startupIdleSwitches,
                          latencyMedian.zonkle.back() / nanosecondsPerMicrosecond,
                          latencyMedian.reference.back() / nanosecondsPerMicrosecond,
                          latencyP99.zonkle.back() / nanosecondsPerMicrosecond,
@@ -520,17 +586,22 @@ int main(int argc, char** argv) {
 
         const auto median = [](const std::vector<double>& v) { return summarize(v).median; };
         const auto worst = [](const std::vector<double>& v) { return summarize(v).max; };
-        std::printf("%d runs each; every cell is min / median / max over the runs; the ratio is taken run by run.\n\n",
+        std::printf("%d runs each; every cell is min / median / max over the runs; the ratio is taken run by run. "
+                    "Verdicts use the median run, the idle rows the worst run.\n\n",
                     options.runs);
-        std::printf("| Benchmark | Zonkle | Reference | Ratio | Target | Median run |\n");
+        std::printf("| Benchmark | Zonkle | Reference | Ratio | Target | Verdict |\n");
         std::printf("|---|---|---|---|---|---|\n");
         row("Start-up: exec to first \"config\" at the detector (ref: bare Qt app, exec to first loop turn)", "ms",
             startup, nanosecondsPerMillisecond, 1, "ratio <= 1.5", median(startup.ratio) <= 1.5);
-        row("Memory: VmRSS after 2 s (ref: bare Qt app)", "MiB", memory, kibPerMib, 1, "ratio <= 1.25",
+        row("Memory: VmRSS 2 s after start-up (ref: bare Qt app)", "MiB", memory, kibPerMib, 1, "ratio <= 1.25",
             median(memory.ratio) <= 1.25);
-        row(("Idle: context switches, all threads, " + std::to_string(options.idleSeconds) + " s (ref: bare Qt app)")
+        row(("Idle: context switches, all threads, " + std::to_string(options.idleSeconds) +
+             " s from 2 s after start-up (ref: bare Qt app)")
                 .c_str(),
-            "", idle, 1, 0, "0", median(idle.zonkle) == 0);
+            "", idle, 1, 0, "0", worst(idle.zonkle) == 0);
+        row(("Idle, " + std::to_string(options.idleSeconds) + " s from 2 s after exec (Zonkle still waiting for a tray)")
+                .c_str(),
+            "", startupIdle, 1, 0, "0", worst(startupIdle.zonkle) == 0);
         row("Hit latency, median of 500 hits 5 ms apart (ref: cat relay)", "us", latencyMedian,
             nanosecondsPerMicrosecond, 0, "ratio <= 3", median(latencyMedian.ratio) <= 3);
         row("Hit latency, 99th percentile (ref: cat relay)", "us", latencyP99, nanosecondsPerMicrosecond, 0,

@@ -5,9 +5,11 @@
 //   ZONKLE_PROBE_MODE          "idle" (default), "latency" or "burst"
 //   ZONKLE_PROBE_HITS          hits to write (latency, burst)
 //   ZONKLE_PROBE_INTERVAL_US   spacing of the latency hits in microseconds (default 5000)
+//   ZONKLE_PROBE_START         "signal": write the hits only once SIGUSR1 has arrived
 //
 // It waits for the first line on standard input (the app's first "config") and reports
-// "config <ns>". In latency mode it then writes one hit line every interval and afterwards
+// "config <ns> <pid>"; with ZONKLE_PROBE_START=signal it then waits for SIGUSR1, so the
+// harness can let the app finish starting first. In latency mode it writes one hit line every interval and afterwards
 // reports "hit <i> <ns>" for each, the time taken just before its write. In burst mode it
 // writes all hit lines at once and reports "burst <ns before> <ns after>". Then it reports
 // "done", keeps reading its input and exits when that ends. Times are CLOCK_MONOTONIC in
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace {
@@ -106,13 +109,24 @@ int main() {
         }
     };
 
+    // Blocked before any thread starts, so only sigwait below receives it.
+    sigset_t startSignal;
+    sigemptyset(&startSignal);
+    sigaddset(&startSignal, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &startSignal, nullptr);
+
     if (!waitForFirstLine()) {
         return 0;
     }
-    tell("config " + std::to_string(monotonicNanoseconds()));
+    tell("config " + std::to_string(monotonicNanoseconds()) + ' ' + std::to_string(getpid()));
 
     // Later commands (a panel push, for example) must never find a full pipe.
     std::thread drain(drainInputUntilEnd);
+
+    if (environment("ZONKLE_PROBE_START", "") == "signal") {
+        int received = 0;
+        sigwait(&startSignal, &received);
+    }
 
     if (mode == "latency") {
         std::vector<std::int64_t> writtenAt(static_cast<std::size_t>(hits > 0 ? hits : 0));

@@ -10,12 +10,14 @@ HitScore HitScore::score(const std::vector<double>& truth, const std::vector<dou
     result.hits = truth.size();
     std::vector<bool> used(detections.size(), false);
     for (double t : truth) {
+        result.found.push_back(false);
         for (std::size_t i = 0; i < detections.size(); ++i) {
             const double delay = detections[i] - t;
             if (!used[i] && delay >= earliest && delay <= latest) {
                 used[i] = true;
                 ++result.detected;
                 result.latencies.push_back(delay);
+                result.found.back() = true;
                 break;
             }
         }

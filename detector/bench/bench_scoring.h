@@ -16,6 +16,7 @@ struct HitScore {
     std::size_t falseHits = 0;
     std::vector<double> latencies; // seconds, one per detected hit
     std::vector<double> falseDetections;
+    std::vector<bool> found; // per true hit
 
     static HitScore score(const std::vector<double>& truth, const std::vector<double>& detections);
 };

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "accel_source.h"
-
 #include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "accel_source.h"
 
 namespace zonkle {
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <memory>
+
 #include "accel_source.h"
 #include "jerk_detector.h"
 #include "sensor.h"
-
-#include <memory>
 
 namespace zonkle {
 

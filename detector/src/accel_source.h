@@ -1,9 +1,9 @@
 #pragma once
 
+#include <string>
+
 #include "accel_sample.h"
 #include "sensor.h"
-
-#include <string>
 
 namespace zonkle {
 

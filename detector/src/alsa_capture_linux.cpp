@@ -15,7 +15,9 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 } // namespace
 
-void silenceAlsaDiagnostics() { snd_lib_error_set_handler(&quietAlsa); }
+void silenceAlsaDiagnostics() {
+    snd_lib_error_set_handler(&quietAlsa);
+}
 
 std::unique_ptr<AlsaCapture> AlsaCapture::open(const std::string& device, std::string& why) {
     std::unique_ptr<AlsaCapture> capture(new AlsaCapture());

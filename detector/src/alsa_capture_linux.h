@@ -1,9 +1,9 @@
 #pragma once
 
-#include "audio_source.h"
-
 #include <memory>
 #include <string>
+
+#include "audio_source.h"
 
 typedef struct _snd_pcm snd_pcm_t;
 

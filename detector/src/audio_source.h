@@ -1,9 +1,9 @@
 #pragma once
 
-#include "sensor.h"
-
 #include <string>
 #include <vector>
+
+#include "sensor.h"
 
 namespace zonkle {
 

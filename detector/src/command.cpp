@@ -1,14 +1,16 @@
 #include "command.h"
 
-#include "sensitivity.h"
-
 #include <nlohmann/json.hpp>
+
+#include "sensitivity.h"
 
 namespace zonkle {
 
 namespace {
 
-CommandParse failure(std::string why) { return CommandParse{std::nullopt, std::move(why)}; }
+CommandParse failure(std::string why) {
+    return CommandParse{std::nullopt, std::move(why)};
+}
 
 } // namespace
 

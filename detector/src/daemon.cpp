@@ -1,5 +1,15 @@
 #include "daemon.h"
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <unistd.h>
+
 #include "alsa_capture_linux.h"
 #include "alsa_playback_linux.h"
 #include "command.h"
@@ -12,16 +22,6 @@
 #include "sound_player.h"
 #include "stop_signal_posix.h"
 #include "wav_file_sink.h"
-
-#include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <poll.h>
-#include <unistd.h>
 
 namespace zonkle {
 

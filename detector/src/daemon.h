@@ -1,9 +1,5 @@
 #pragma once
 
-#include "daemon_options.h"
-#include "detector_settings.h"
-#include "sensor.h"
-
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
@@ -11,6 +7,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "daemon_options.h"
+#include "detector_settings.h"
+#include "sensor.h"
 
 namespace zonkle {
 

@@ -25,10 +25,10 @@ InputChoice InputChoice::parse(const char* value) {
         return {};
     }
     static constexpr std::array<std::pair<const char*, Kind>, 5> backends{{{"iio", Kind::iio},
-                                                                            {"lis3lv02d", Kind::lis3lv02d},
-                                                                            {"hdaps", Kind::hdaps},
-                                                                            {"applesmc", Kind::applesmc},
-                                                                            {"mic", Kind::mic}}};
+                                                                           {"lis3lv02d", Kind::lis3lv02d},
+                                                                           {"hdaps", Kind::hdaps},
+                                                                           {"applesmc", Kind::applesmc},
+                                                                           {"mic", Kind::mic}}};
     for (const auto& [name, kind] : backends) {
         if (text == name) {
             return {kind, {}};

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "sensitivity.h"
-
 #include <string>
+
+#include "sensitivity.h"
 
 namespace zonkle {
 

@@ -8,9 +8,13 @@ namespace zonkle {
 
 EventWriter::EventWriter(int fd) : fd(fd) {}
 
-void EventWriter::hit() { writeLine(R"({"type":"event","action":"hit"})"); }
+void EventWriter::hit() {
+    writeLine(R"({"type":"event","action":"hit"})");
+}
 
-void EventWriter::pong() { writeLine(R"({"type":"event","action":"pong"})"); }
+void EventWriter::pong() {
+    writeLine(R"({"type":"event","action":"pong"})");
+}
 
 void EventWriter::error(std::string_view action, std::string_view message) {
     const nlohmann::json json = {{"type", "error"}, {"action", action}, {"message", message}};

@@ -90,7 +90,8 @@ std::unique_ptr<IioAccelerometer> IioAccelerometer::open(const std::filesystem::
         std::ifstream nameFile(dir / "name");
         std::string deviceName;
         std::getline(nameFile, deviceName);
-        sensor->name = "IIO accelerometer " + dir.filename().string() + (deviceName.empty() ? "" : " (" + deviceName + ")");
+        sensor->name =
+            "IIO accelerometer " + dir.filename().string() + (deviceName.empty() ? "" : " (" + deviceName + ")");
         sensor->start = std::chrono::steady_clock::now();
         sensor->nextPoll = sensor->start;
         return sensor;

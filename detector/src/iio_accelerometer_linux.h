@@ -1,12 +1,12 @@
 #pragma once
 
-#include "accel_source.h"
-
 #include <array>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+
+#include "accel_source.h"
 
 namespace zonkle {
 

@@ -1,9 +1,9 @@
 #include "jerk_detector.h"
 
-#include "sensitivity.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "sensitivity.h"
 
 namespace zonkle {
 
@@ -11,7 +11,9 @@ double JerkTuning::thresholdG(double sensitivity) const {
     return std::clamp(baseG * std::pow(sensitivity, -exponent), minG, maxG);
 }
 
-double JerkTuning::noiseScale(double sensitivity) const { return noiseFactor * std::pow(sensitivity, -exponent); }
+double JerkTuning::noiseScale(double sensitivity) const {
+    return noiseFactor * std::pow(sensitivity, -exponent);
+}
 
 JerkDetector::JerkDetector(JerkTuning tuning)
     : tuning(tuning), threshold(tuning.thresholdG(defaultSensitivity)),

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "accel_sample.h"
-
 #include <optional>
+
+#include "accel_sample.h"
 
 namespace zonkle {
 

@@ -1,8 +1,8 @@
-#include "daemon.h"
-#include "daemon_options.h"
-
 #include <cstdlib>
 #include <unistd.h>
+
+#include "daemon.h"
+#include "daemon_options.h"
 
 int main() {
     zonkle::Daemon daemon(zonkle::InputChoice::parse(std::getenv("THWACK_INPUT")),

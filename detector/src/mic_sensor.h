@@ -1,11 +1,11 @@
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "audio_source.h"
 #include "onset_detector.h"
 #include "sensor.h"
-
-#include <memory>
-#include <vector>
 
 namespace zonkle {
 

@@ -1,10 +1,10 @@
 #include "onset_detector.h"
 
-#include "sensitivity.h"
-
 #include <algorithm>
 #include <cmath>
 #include <utility>
+
+#include "sensitivity.h"
 
 namespace zonkle {
 
@@ -19,7 +19,9 @@ constexpr double silenceDb = -120.0;
 
 } // namespace
 
-double OnsetTuning::thresholdDb(double sensitivity) const { return baseDb - slopeDb * std::log10(sensitivity); }
+double OnsetTuning::thresholdDb(double sensitivity) const {
+    return baseDb - slopeDb * std::log10(sensitivity);
+}
 
 OnsetDetector::OnsetDetector(double sampleRate, OnsetTuning tuning)
     : tuning(tuning), sampleRate(sampleRate),
@@ -37,7 +39,9 @@ OnsetDetector::OnsetDetector(double sampleRate, OnsetTuning tuning)
     }
 }
 
-void OnsetDetector::setSensitivity(double sensitivity) { threshold = tuning.thresholdDb(sensitivity); }
+void OnsetDetector::setSensitivity(double sensitivity) {
+    threshold = tuning.thresholdDb(sensitivity);
+}
 
 void OnsetDetector::muteUntil(double streamSeconds) {
     mutedUntil = std::max(mutedUntil, streamSeconds);
@@ -78,14 +82,24 @@ void OnsetDetector::endFrame(std::vector<double>& hits) {
         floor = level;
     }
 
+    recentLevels.push_back(level);
+    const auto kept = static_cast<std::size_t>(std::max(tuning.riseFrames + 1, tuning.decayFrames));
+    if (recentLevels.size() > kept) {
+        recentLevels.pop_front();
+    }
+    const auto decayCount = std::min(recentLevels.size(), static_cast<std::size_t>(tuning.decayFrames));
+    const double recentLoudest = *std::max_element(recentLevels.end() - static_cast<std::ptrdiff_t>(decayCount),
+                                                   recentLevels.end());
+
     if (candidate) {
         candidate->peakDb = std::max(candidate->peakDb, level);
         candidate->bandEnergy += frameEnergy;
         candidate->highEnergy += frameHighEnergy;
         if (muted) {
             candidate.reset();
-        } else if (level <= candidate->peakDb - tuning.decayDb) {
-            const double brightnessDb = 10.0 * std::log10((candidate->highEnergy + 1e-20) / (candidate->bandEnergy + 1e-20));
+        } else if (recentLoudest <= candidate->peakDb - tuning.decayDb) {
+            const double brightnessDb =
+                10.0 * std::log10((candidate->highEnergy + 1e-20) / (candidate->bandEnergy + 1e-20));
             if (brightnessDb <= tuning.maxBrightnessDb) {
                 hits.push_back(now);
                 lastHit = candidate->start;
@@ -98,7 +112,8 @@ void OnsetDetector::endFrame(std::vector<double>& hits) {
         const bool warm = now >= tuning.warmupSeconds;
         const bool ready = !lastHit || now - *lastHit >= tuning.refractorySeconds;
         const auto history = static_cast<std::size_t>(tuning.riseFrames);
-        const bool sharp = recentLevels.size() >= history && level - recentLevels.front() >= tuning.riseDb;
+        const bool sharp =
+            recentLevels.size() > history && level - recentLevels[recentLevels.size() - 1 - history] >= tuning.riseDb;
         if (!muted && warm && ready && sharp && level - *floor >= threshold) {
             candidate = Candidate{now, level, frameEnergy, frameHighEnergy};
         }
@@ -108,10 +123,6 @@ void OnsetDetector::endFrame(std::vector<double>& hits) {
     if (!candidate && !muted) {
         const double alpha = level < *floor ? floorDownAlpha : floorUpAlpha;
         *floor += alpha * (level - *floor);
-    }
-    recentLevels.push_back(level);
-    if (recentLevels.size() > static_cast<std::size_t>(tuning.riseFrames)) {
-        recentLevels.pop_front();
     }
 }
 

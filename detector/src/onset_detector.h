@@ -1,12 +1,12 @@
 #pragma once
 
-#include "biquad.h"
-
 #include <cstddef>
 #include <deque>
 #include <optional>
 #include <span>
 #include <vector>
+
+#include "biquad.h"
 
 namespace zonkle {
 
@@ -23,6 +23,9 @@ struct OnsetTuning {
     // ... and falls away quickly: this far below its peak within decayWindowSeconds.
     double decayDb = 10.0;
     double decayWindowSeconds = 0.05;
+    // The decay is judged on the loudest of this many recent frames: a low voice's pitch
+    // period spans two frames, and its level dips between glottal pulses.
+    int decayFrames = 1;
     // Key clicks are bright, knocks on the case are dull: a candidate whose energy above the
     // band exceeds its energy in the band by more than this is not a hit.
     double maxBrightnessDb = -9.0;
@@ -74,7 +77,7 @@ private:
     double highEnergy = 0.0;
     std::size_t inFrame = 0;
     std::size_t samplesSeen = 0;
-    std::deque<double> recentLevels;
+    std::deque<double> recentLevels; // newest last
     std::optional<double> floor;
     std::optional<Candidate> candidate;
     std::optional<double> lastHit;

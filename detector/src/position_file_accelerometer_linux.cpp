@@ -52,9 +52,8 @@ bool readPosition(int fd, std::array<double, 3>& values) {
 
 } // namespace
 
-std::unique_ptr<PositionFileAccelerometer> PositionFileAccelerometer::open(Driver driver,
-                                                                           const std::filesystem::path& sysfsRoot,
-                                                                           std::string& why) {
+std::unique_ptr<PositionFileAccelerometer>
+PositionFileAccelerometer::open(Driver driver, const std::filesystem::path& sysfsRoot, std::string& why) {
     const DriverInfo info = infoFor(driver);
     why = std::string("no ") + info.name + " position file";
     for (const char* relative : info.positionFiles) {

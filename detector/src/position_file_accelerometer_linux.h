@@ -1,11 +1,11 @@
 #pragma once
 
-#include "accel_source.h"
-
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+
+#include "accel_source.h"
 
 namespace zonkle {
 

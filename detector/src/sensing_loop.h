@@ -1,9 +1,9 @@
 #pragma once
 
-#include "sensor.h"
-
 #include <functional>
 #include <vector>
+
+#include "sensor.h"
 
 namespace zonkle {
 

@@ -1,14 +1,14 @@
 #pragma once
 
+#include <filesystem>
+#include <memory>
+#include <string>
+
 #include "accel_sensor.h"
 #include "daemon_options.h"
 #include "jerk_detector.h"
 #include "onset_detector.h"
 #include "sensor.h"
-
-#include <filesystem>
-#include <memory>
-#include <string>
 
 namespace zonkle {
 

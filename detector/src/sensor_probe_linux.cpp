@@ -1,13 +1,12 @@
-#include "sensor_probe.h"
+#include <array>
 
 #include "accel_replay.h"
 #include "alsa_capture_linux.h"
 #include "iio_accelerometer_linux.h"
 #include "mic_sensor.h"
 #include "position_file_accelerometer_linux.h"
+#include "sensor_probe.h"
 #include "wav_replay.h"
-
-#include <array>
 
 namespace zonkle {
 

@@ -37,7 +37,7 @@ void SoundPlayer::run() {
     std::unique_lock lock(mutex);
     for (;;) {
         wake.wait(lock, [this] { return requested != nullptr || stopping; });
-        if (stopping) {
+        if (stopping && (requested == nullptr || sink->isRealTime())) {
             return;
         }
         const std::vector<float>* sound = std::exchange(requested, nullptr);

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "audio_sink.h"
-
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "audio_sink.h"
 
 namespace zonkle {
 

@@ -1,12 +1,12 @@
 #include "sound_synth.h"
 
-#include "formant_voice.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
 #include <random>
+
+#include "formant_voice.h"
 
 namespace zonkle::sound_synth {
 
@@ -16,7 +16,9 @@ constexpr float soundPeak = 0.8f;
 constexpr double fadeSeconds = 0.005;
 constexpr double twoPi = 2.0 * std::numbers::pi;
 
-double uniform(std::mt19937& random) { return static_cast<double>(random()) / std::mt19937::max() * 2.0 - 1.0; }
+double uniform(std::mt19937& random) {
+    return static_cast<double>(random()) / std::mt19937::max() * 2.0 - 1.0;
+}
 
 } // namespace
 
@@ -104,7 +106,8 @@ std::vector<float> fart(int sampleRate) {
         phase -= std::floor(phase);
         double x = (phase < 0.3 ? 1.0 : -0.43) + 0.15 * uniform(random);
         for (std::size_t i = 0; i < 2; ++i) {
-            const double y = coefficients[i][0] * x + coefficients[i][1] * state[i][0] + coefficients[i][2] * state[i][1];
+            const double y =
+                coefficients[i][0] * x + coefficients[i][1] * state[i][0] + coefficients[i][2] * state[i][1];
             state[i][1] = state[i][0];
             state[i][0] = y;
             x = y;

@@ -43,6 +43,8 @@ StopSignal::~StopSignal() {
     }
 }
 
-int StopSignal::fd() const { return pipeFds[0]; }
+int StopSignal::fd() const {
+    return pipeFds[0];
+}
 
 } // namespace zonkle

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "audio_sink.h"
-#include "wav_writer.h"
-
 #include <filesystem>
 #include <memory>
+
+#include "audio_sink.h"
+#include "wav_writer.h"
 
 namespace zonkle {
 

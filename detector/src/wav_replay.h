@@ -1,10 +1,10 @@
 #pragma once
 
-#include "audio_source.h"
-#include "wav_reader.h"
-
 #include <filesystem>
 #include <memory>
+
+#include "audio_source.h"
+#include "wav_reader.h"
 
 namespace zonkle {
 

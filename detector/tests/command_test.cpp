@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "command.h"
 #include "line_splitter.h"
-
-#include <gtest/gtest.h>
 
 namespace zonkle {
 namespace {
@@ -48,11 +48,10 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{R"({"cmd":"config","sensitivity":1e999})", {}, {}, {}, {}}, // beyond a double
         ParseCase{R"({"cmd":"config","sound":"no-such-sound"})", K::config, {}, "no-such-sound", {}},
         ParseCase{R"({"cmd":"quit"})", K::quit, {}, {}, {}},
-        ParseCase{R"({"cmd":"quit","sensitivity":"ignored"})", K::quit, {}, {}, {}},
-        ParseCase{"", {}, {}, {}, {}}, ParseCase{"not json", {}, {}, {}, {}},
-        ParseCase{R"(["cmd","config"])", {}, {}, {}, {}}, ParseCase{R"({"sensitivity":1})", {}, {}, {}, {}},
-        ParseCase{R"({"cmd":7})", {}, {}, {}, {}}, ParseCase{R"({"cmd":"Config"})", {}, {}, {}, {}},
-        ParseCase{R"({"cmd":"ping"})", {}, {}, {}, {}},
+        ParseCase{R"({"cmd":"quit","sensitivity":"ignored"})", K::quit, {}, {}, {}}, ParseCase{"", {}, {}, {}, {}},
+        ParseCase{"not json", {}, {}, {}, {}}, ParseCase{R"(["cmd","config"])", {}, {}, {}, {}},
+        ParseCase{R"({"sensitivity":1})", {}, {}, {}, {}}, ParseCase{R"({"cmd":7})", {}, {}, {}, {}},
+        ParseCase{R"({"cmd":"Config"})", {}, {}, {}, {}}, ParseCase{R"({"cmd":"ping"})", {}, {}, {}, {}},
         ParseCase{R"({"cmd":"config","sensitivity":"1.0"})", {}, {}, {}, {}},
         ParseCase{R"({"cmd":"config","sound":3})", {}, {}, {}, {}},
         ParseCase{R"({"cmd":"config","paused":"true"})", {}, {}, {}, {}},

@@ -83,14 +83,17 @@ void DaemonProcess::closeInput() {
     inFd = -1;
 }
 
-void DaemonProcess::signal(int number) { ::kill(child, number); }
+void DaemonProcess::signal(int number) {
+    ::kill(child, number);
+}
 
 bool DaemonProcess::pump(std::chrono::steady_clock::time_point deadline) {
     std::array<pollfd, 2> fds{{{outFd, POLLIN, 0}, {errFd, POLLIN, 0}}};
     if (outFd < 0 && errFd < 0) {
         return false;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
         return false;
     }

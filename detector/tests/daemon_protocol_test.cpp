@@ -1,16 +1,16 @@
 // The daemon's side of the protocol, exercised through the real binary and real pipes, with
 // accelerometer replays from CSV files and sounds written to WAV files.
-#include "daemon_process.h"
-#include "scene.h"
-#include "sound_bank.h"
-#include "wav_reader.h"
-#include "wav_file_sink.h"
-
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+#include "daemon_process.h"
+#include "scene.h"
+#include "sound_bank.h"
+#include "wav_file_sink.h"
+#include "wav_reader.h"
 
 namespace zonkle::test {
 namespace {
@@ -30,8 +30,8 @@ public:
 };
 
 // A device at rest with one-sample knocks of the given sizes (g) at the given times.
-std::filesystem::path writeKnocks(const std::filesystem::path& dir, const std::vector<std::pair<double, double>>& knocks,
-                                  double seconds = 6.0) {
+std::filesystem::path writeKnocks(const std::filesystem::path& dir,
+                                  const std::vector<std::pair<double, double>>& knocks, double seconds = 6.0) {
     Scene scene;
     scene.kind = "test-knocks";
     scene.sampleRate = 100.0;
@@ -79,9 +79,9 @@ TEST(DaemonProtocol, reportsEachKnockOfAReplayAsOneHitLine) {
 TEST(DaemonProtocol, acceptsConfigKeysInAnyOrderAndMissingKeys) {
     TempDir dir;
     const auto input = writeKnocks(dir.path, {{1.0, 0.5}, {2.0, 0.5}});
-    for (const std::string config : {R"({"paused":false,"sound":"fart","sensitivity":1,"cmd":"config"})",
-                                     R"({"sound":"default","cmd":"config"})", R"({"cmd":"config"})",
-                                     R"({"cmd":"config","sensitivity":null,"paused":null,"extra":[1,2]})"}) {
+    for (const std::string config :
+         {R"({"paused":false,"sound":"fart","sensitivity":1,"cmd":"config"})", R"({"sound":"default","cmd":"config"})",
+          R"({"cmd":"config"})", R"({"cmd":"config","sensitivity":null,"paused":null,"extra":[1,2]})"}) {
         DaemonProcess daemon(replayEnv(input));
         EXPECT_EQ(countHits(replay(daemon, config)), 2u) << config;
     }
@@ -111,8 +111,8 @@ TEST(DaemonProtocol, clampsSensitivityIntoItsRange) {
         double knock;
         std::size_t hits;
     };
-    for (const Case c : {Case{"0.001", 1.0, 1}, Case{"-3", 1.0, 1}, Case{"50", 0.06, 0}, Case{"1e308", 0.06, 0},
-                         Case{"2", 0.09, 1}}) {
+    for (const Case c :
+         {Case{"0.001", 1.0, 1}, Case{"-3", 1.0, 1}, Case{"50", 0.06, 0}, Case{"1e308", 0.06, 0}, Case{"2", 0.09, 1}}) {
         DaemonProcess daemon(replayEnv(writeKnocks(dir.path, {{1.0, c.knock}})));
         const auto lines = replay(daemon, std::string(R"({"cmd":"config","sensitivity":)") + c.sensitivity + "}");
         EXPECT_EQ(countHits(lines), c.hits) << "sensitivity " << c.sensitivity;
@@ -209,7 +209,7 @@ TEST(DaemonProtocol, exitsWithStatusZeroOnQuitEndOfInputAndSigterm) {
 TEST(DaemonProtocol, reportsAMissingSensorAndKeepsReadingItsInput) {
     TempDir dir;
     for (const std::string& input : {(dir.path / "missing.csv").string(), (dir.path / "missing.wav").string(),
-                                    (dir.path / "scene.mp3").string()}) {
+                                     (dir.path / "scene.mp3").string()}) {
         DaemonProcess daemon(replayEnv(input));
         const auto first = daemon.nextLine();
         ASSERT_TRUE(first) << input;

@@ -1,12 +1,12 @@
 // The replay and output file formats: WAV in and out, CSV accelerometer readings.
+#include <cstring>
+#include <fstream>
+#include <gtest/gtest.h>
+
 #include "accel_replay.h"
 #include "scene_generator.h"
 #include "wav_reader.h"
 #include "wav_writer.h"
-
-#include <cstring>
-#include <fstream>
-#include <gtest/gtest.h>
 
 namespace zonkle {
 namespace {
@@ -83,7 +83,8 @@ TEST(WavFiles, keepTheHeaderValidAfterEveryAppend) {
 
 TEST(WavFiles, readStereoFloatAsMonoSkippingOtherChunks) {
     TempDir dir;
-    std::ofstream(dir.path / "s.wav", std::ios::binary) << stereoFloatWav({{0.5f, 0.1f}, {-1.0f, 1.0f}, {0.25f, 0.25f}});
+    std::ofstream(dir.path / "s.wav", std::ios::binary)
+        << stereoFloatWav({{0.5f, 0.1f}, {-1.0f, 1.0f}, {0.25f, 0.25f}});
     double rate = 0;
     std::string why;
     const auto mono = WavReader::readAll(dir.path / "s.wav", rate, why);

@@ -1,11 +1,11 @@
 // Sensor discovery on fake sysfs trees built in a temporary directory.
+#include <fstream>
+#include <gtest/gtest.h>
+
 #include "daemon_options.h"
 #include "iio_accelerometer_linux.h"
 #include "position_file_accelerometer_linux.h"
 #include "sensor_probe.h"
-
-#include <fstream>
-#include <gtest/gtest.h>
 
 namespace zonkle {
 namespace {
@@ -33,10 +33,10 @@ TEST(InputChoice, picksABackendOrAFileByItsExtension) {
         const char* value;
         K kind;
     };
-    for (const Case c : {Case{nullptr, K::automatic}, Case{"", K::automatic}, Case{"iio", K::iio},
-                         Case{"lis3lv02d", K::lis3lv02d}, Case{"hdaps", K::hdaps}, Case{"applesmc", K::applesmc},
-                         Case{"mic", K::mic}, Case{"/tmp/x.csv", K::csvFile}, Case{"scene.WAV", K::wavFile},
-                         Case{"scene.flac", K::unsupported}, Case{"IIO", K::unsupported}}) {
+    for (const Case c :
+         {Case{nullptr, K::automatic}, Case{"", K::automatic}, Case{"iio", K::iio}, Case{"lis3lv02d", K::lis3lv02d},
+          Case{"hdaps", K::hdaps}, Case{"applesmc", K::applesmc}, Case{"mic", K::mic}, Case{"/tmp/x.csv", K::csvFile},
+          Case{"scene.WAV", K::wavFile}, Case{"scene.flac", K::unsupported}, Case{"IIO", K::unsupported}}) {
         EXPECT_EQ(InputChoice::parse(c.value).kind, c.kind) << (c.value ? c.value : "(unset)");
     }
 }
@@ -84,12 +84,11 @@ TEST(PositionFileAccelerometer, readsEachDriversFormat) {
         const char* content;
         double x, y, z;
     };
-    for (const Case c : {Case{D::lis3lv02d, "sys/devices/platform/lis3lv02d/position", "(12,-34,1002)\n", 0.012,
-                              -0.034, 1.002},
-                         Case{D::lis3lv02d, "sys/devices/faux/lis3lv02d/position", "(0,0,-1000)\n", 0, 0, -1.0},
-                         Case{D::hdaps, "sys/devices/platform/hdaps/position", "(256,-128)\n", 1.0, -0.5, 0.0},
-                         Case{D::applesmc, "sys/devices/platform/applesmc.768/position", "(-256,0,256)\n", -1.0, 0,
-                              1.0}}) {
+    for (const Case c :
+         {Case{D::lis3lv02d, "sys/devices/platform/lis3lv02d/position", "(12,-34,1002)\n", 0.012, -0.034, 1.002},
+          Case{D::lis3lv02d, "sys/devices/faux/lis3lv02d/position", "(0,0,-1000)\n", 0, 0, -1.0},
+          Case{D::hdaps, "sys/devices/platform/hdaps/position", "(256,-128)\n", 1.0, -0.5, 0.0},
+          Case{D::applesmc, "sys/devices/platform/applesmc.768/position", "(-256,0,256)\n", -1.0, 0, 1.0}}) {
         FakeSysfs sysfs;
         sysfs.file(c.path, c.content);
         std::string why;

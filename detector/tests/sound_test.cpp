@@ -1,11 +1,11 @@
-#include "audio_sink.h"
-#include "sound_bank.h"
-#include "sound_player.h"
-
 #include <cmath>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
+
+#include "audio_sink.h"
+#include "sound_bank.h"
+#include "sound_player.h"
 
 namespace zonkle {
 namespace {

@@ -1,10 +1,10 @@
 #include "scene.h"
 
-#include "wav_writer.h"
-
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
+
+#include "wav_writer.h"
 
 namespace zonkle {
 
@@ -25,8 +25,9 @@ std::filesystem::path Scene::write(const std::filesystem::path& base) const {
     }
     auto labels = base;
     labels += ".json";
-    const nlohmann::json json = {{"kind", kind},   {"seed", seed},   {"seconds", seconds}, {"sound", sound},
-                                 {"sampleRate", sampleRate}, {"hits", hits}};
+    const nlohmann::json json = {
+        {"kind", kind}, {"seed", seed}, {"seconds", seconds}, {"sound", sound}, {"sampleRate", sampleRate},
+        {"hits", hits}};
     std::ofstream(labels) << json.dump(1) << '\n';
     return data;
 }

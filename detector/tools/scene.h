@@ -1,11 +1,11 @@
 #pragma once
 
-#include "accel_sample.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "accel_sample.h"
 
 namespace zonkle {
 

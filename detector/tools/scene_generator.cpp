@@ -1,12 +1,12 @@
 #include "scene_generator.h"
 
-#include "formant_voice.h"
-#include "sound_bank.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
+
+#include "formant_voice.h"
+#include "sound_bank.h"
 
 namespace zonkle {
 
@@ -32,7 +32,9 @@ private:
     std::mt19937 engine;
 };
 
-double dbfs(double db) { return std::pow(10.0, db / 20.0); }
+double dbfs(double db) {
+    return std::pow(10.0, db / 20.0);
+}
 
 std::vector<double> hitSchedule(Random& random, double seconds, double minGap, double maxGap) {
     std::vector<double> times;
@@ -87,7 +89,8 @@ public:
     // A struck chassis rings at a low mode; the sensor's own filter keeps it below Nyquist.
     void addRinging(double t0, double amplitude, double frequency, double tau, Vec direction) {
         const auto first = static_cast<std::size_t>(std::ceil(t0 * SceneGenerator::accelRateHz));
-        const auto last = std::min(count, first + static_cast<std::size_t>(8.0 * tau * SceneGenerator::accelRateHz) + 1);
+        const auto last =
+            std::min(count, first + static_cast<std::size_t>(8.0 * tau * SceneGenerator::accelRateHz) + 1);
         for (std::size_t n = first; n < last; ++n) {
             const double dt = time(n) - t0;
             const double v = amplitude * std::exp(-dt / tau) * std::sin(twoPi * frequency * dt);
@@ -218,8 +221,8 @@ void addCarrying(Random& random, AccelTrack& track, double seconds) {
             track.x[n] += fade * sway * std::sin(std::numbers::pi * stepHz * dt);
         }
         for (double step = start; step < walkEnd; step += 1.0 / stepHz) {
-            track.addRinging(step, random.logUniform(0.05, 0.25), random.uniform(8.0, 20.0),
-                             random.uniform(0.02, 0.04), mostlyVertical(random));
+            track.addRinging(step, random.logUniform(0.05, 0.25), random.uniform(8.0, 20.0), random.uniform(0.02, 0.04),
+                             mostlyVertical(random));
         }
         t = walkEnd + random.uniform(1.0, 3.0);
     }
@@ -482,7 +485,9 @@ std::optional<SceneGenerator::Kind> SceneGenerator::kindNamed(std::string_view n
     return std::nullopt;
 }
 
-std::string_view SceneGenerator::nameOf(Kind kind) { return kindNames[static_cast<std::size_t>(kind)]; }
+std::string_view SceneGenerator::nameOf(Kind kind) {
+    return kindNames[static_cast<std::size_t>(kind)];
+}
 
 Scene SceneGenerator::generate(Kind kind, std::uint32_t seed, double seconds) {
     // Each kind draws from its own stream, so scenes of different kinds with one seed differ.

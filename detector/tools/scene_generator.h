@@ -1,11 +1,11 @@
 #pragma once
 
-#include "scene.h"
-
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
+
+#include "scene.h"
 
 namespace zonkle {
 
@@ -27,8 +27,8 @@ public:
     };
 
     static constexpr std::array<std::string_view, 10> kindNames{
-        "accel-rest-hits", "accel-typing", "accel-tilting",   "accel-carrying",  "mic-quiet-hits",
-        "mic-typing",      "mic-music",    "mic-speech",      "mic-speech-hits", "mic-own-sounds"};
+        "accel-rest-hits", "accel-typing", "accel-tilting", "accel-carrying",  "mic-quiet-hits",
+        "mic-typing",      "mic-music",    "mic-speech",    "mic-speech-hits", "mic-own-sounds"};
 
     static constexpr double accelRateHz = 100.0;
     static constexpr double micRateHz = 16000.0;

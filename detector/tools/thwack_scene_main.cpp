@@ -1,10 +1,10 @@
 // thwack-scene: writes a labelled scene for replaying through THWACK_INPUT.
 //   thwack-scene KIND SEED SECONDS OUTPUT_BASE   (writes OUTPUT_BASE.csv|.wav and OUTPUT_BASE.json)
-#include "scene_generator.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include "scene_generator.h"
 
 int main(int argc, char** argv) {
     using zonkle::SceneGenerator;

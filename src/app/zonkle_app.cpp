@@ -104,8 +104,10 @@ void ZonkleApp::showPanelInWindow() {
 
 bool ZonkleApp::eventFilter(QObject* watched, QEvent* event) {
     // Closing the window is the only way out besides Quit when there is no tray icon.
+    // Quitting closes every window first, which this one refuses while it is closing, so
+    // the quit waits until the close is done.
     if (watched == &panel && event->type() == QEvent::Close && panelIsWindow) {
-        QCoreApplication::quit();
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);
 }

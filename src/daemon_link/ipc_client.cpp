@@ -132,7 +132,7 @@ void IpcClient::stop() {
 }
 
 void IpcClient::deliverQueuedEvents() {
-    const auto batch = events->take(maxEventsPerDelivery);
+    const auto batch = events->take(1000000);
     for (const auto& event : batch.events) {
         // Read per event, and called through a copy: the callback may replace itself.
         if (const auto callback = onEventReceived) {

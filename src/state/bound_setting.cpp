@@ -1,8 +1,8 @@
 #include "bound_setting.h"
 
-#include "settings_store.h"
-
 #include <utility>
+
+#include "settings_store.h"
 
 namespace zonkle {
 
@@ -27,6 +27,8 @@ QVariant BoundSetting::value() const {
     return stored.isValid() ? stored : defaultValue;
 }
 
-void BoundSetting::setValue(const QVariant& value) { store.setValue(key, value); }
+void BoundSetting::setValue(const QVariant& value) {
+    store.setValue(key, value);
+}
 
 } // namespace zonkle

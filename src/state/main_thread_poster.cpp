@@ -1,9 +1,9 @@
 #include "main_thread_poster.h"
 
+#include <utility>
+
 #include <QCoreApplication>
 #include <QMetaObject>
-
-#include <utility>
 
 namespace zonkle {
 

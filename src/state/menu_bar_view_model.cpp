@@ -1,18 +1,17 @@
 #include "menu_bar_view_model.h"
 
-#include "main_thread_poster.h"
-
-#include "daemon_link/daemon_locator.h"
-#include "daemon_link/ipc_client.h"
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <utility>
 
 #include <QMetaObject>
 #include <QPointer>
 #include <QSettings>
 
-#include <array>
-#include <charconv>
-#include <cmath>
-#include <utility>
+#include "daemon_link/daemon_locator.h"
+#include "daemon_link/ipc_client.h"
+#include "main_thread_poster.h"
 
 namespace zonkle {
 
@@ -34,8 +33,8 @@ constexpr unsigned char deleteCharacter = 0x7f;
 MenuBarViewModel& MenuBarViewModel::shared() {
     // Never deleted: the destructor would stop the daemon, which should instead see the end
     // of its input when the process ends. Function-local statics are initialised once, safely.
-    static MenuBarViewModel* const instance = new MenuBarViewModel(
-        IpcClient::create({qtMainThreadPoster(), locateDaemonExecutable, writeLogLine}), [] {
+    static MenuBarViewModel* const instance =
+        new MenuBarViewModel(IpcClient::create({qtMainThreadPoster(), locateDaemonExecutable, writeLogLine}), [] {
             QSettings settings(settingsOrganizationName, settingsApplicationName);
             return SettingsStore::readDirect(settings);
         });
@@ -64,7 +63,9 @@ MenuBarViewModel::MenuBarViewModel(std::shared_ptr<DaemonClient> client, const S
                                    QObject* parent)
     : MenuBarViewModel(std::move(client), SettingsSource([initial] { return initial; }), std::move(log), parent) {}
 
-MenuBarViewModel::~MenuBarViewModel() { client->stop(); }
+MenuBarViewModel::~MenuBarViewModel() {
+    client->stop();
+}
 
 void MenuBarViewModel::syncConfig(double sensitivity, const QString& sound, bool paused) {
     const std::string soundName = sound.toStdString();

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "daemon_link/daemon_client.h"
-#include "daemon_link/log_line.h"
-#include "settings_store.h"
-
-#include <QObject>
-#include <QString>
-
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+
+#include <QObject>
+#include <QString>
+
+#include "daemon_link/daemon_client.h"
+#include "daemon_link/log_line.h"
+#include "settings_store.h"
 
 namespace zonkle {
 
@@ -32,8 +32,8 @@ public:
     MenuBarViewModel(std::shared_ptr<DaemonClient> client, SettingsSource readSettings, LogSink log = writeLogLine,
                      QObject* parent = nullptr);
     // As above with settings read beforehand.
-    MenuBarViewModel(std::shared_ptr<DaemonClient> client, const SettingsValues& initial,
-                     LogSink log = writeLogLine, QObject* parent = nullptr);
+    MenuBarViewModel(std::shared_ptr<DaemonClient> client, const SettingsValues& initial, LogSink log = writeLogLine,
+                     QObject* parent = nullptr);
     // Stops the client, which sends "quit" to a running daemon.
     ~MenuBarViewModel() override;
 

@@ -1,10 +1,10 @@
 #include "settings_store.h"
 
-#include <QMetaType>
-
 #include <cmath>
 #include <optional>
 #include <utility>
+
+#include <QMetaType>
 
 namespace zonkle {
 
@@ -77,10 +77,7 @@ const QStringList& availableSounds() {
 SettingsStore::SettingsStore(QObject* parent)
     : SettingsStore(std::make_unique<QSettings>(settingsOrganizationName, settingsApplicationName), parent) {}
 
-SettingsStore::SettingsStore(std::unique_ptr<QSettings> settings, QObject* parent)
-    : SettingsStore(std::move(settings), writeLogLine, parent) {}
-
-SettingsStore::SettingsStore(std::unique_ptr<QSettings> settings, LogSink log, QObject* parent)
+SettingsStore::SettingsStore(std::unique_ptr<QSettings> settings, QObject* parent, LogSink log)
     : QObject(parent), settings(std::move(settings)), log(std::move(log)) {}
 
 SettingsStore::~SettingsStore() = default;
@@ -99,7 +96,9 @@ SettingsValues SettingsStore::readDirect(QSettings& settings) {
     return values;
 }
 
-SettingsValues SettingsStore::read() const { return readDirect(*settings); }
+SettingsValues SettingsStore::read() const {
+    return readDirect(*settings);
+}
 
 double SettingsStore::sensitivity() const {
     return readSensitivity(settings->value(sensitivityKey)).value_or(defaultSensitivity);
@@ -109,7 +108,9 @@ QString SettingsStore::selectedSound() const {
     return readSound(settings->value(selectedSoundKey)).value_or(QString::fromLatin1(defaultSound));
 }
 
-bool SettingsStore::isPaused() const { return readPaused(settings->value(isPausedKey)).value_or(defaultPaused); }
+bool SettingsStore::isPaused() const {
+    return readPaused(settings->value(isPausedKey)).value_or(defaultPaused);
+}
 
 QVariant SettingsStore::value(const QString& key) const {
     const QVariant stored = settings->value(key);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "daemon_link/log_line.h"
+#include <memory>
 
 #include <QObject>
 #include <QSettings>
@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <memory>
+#include "daemon_link/log_line.h"
 
 namespace zonkle {
 
@@ -45,10 +45,9 @@ class SettingsStore final : public QObject {
 public:
     // Uses QSettings("Zonkle", "Zonkle") in the native format.
     explicit SettingsStore(QObject* parent = nullptr);
-    // Uses the given settings (tests point one at a temporary file).
-    explicit SettingsStore(std::unique_ptr<QSettings> settings, QObject* parent = nullptr);
-    // As above; a write that cannot reach the disk is reported through `log`.
-    SettingsStore(std::unique_ptr<QSettings> settings, LogSink log, QObject* parent = nullptr);
+    // Uses the given settings (tests point one at a temporary file). A write that cannot
+    // reach the disk is reported through `log`.
+    explicit SettingsStore(std::unique_ptr<QSettings> settings, QObject* parent = nullptr, LogSink log = writeLogLine);
     ~SettingsStore() override;
 
     // The direct typed read the view model makes at creation.

@@ -63,9 +63,11 @@ VirtualDisplay::~VirtualDisplay() {
 
 bool VirtualDisplay::start(QString& error) {
     // Xvfb picks a free display number and writes it to the given descriptor (stdout).
-    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                        QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                        QStringLiteral("tcp")});
+    // Without -noreset it would reset, refusing clients for a moment, each time the last
+    // client leaves, as the probes below do.
+    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                                        QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                                        QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!xvfb.waitForStarted(toolRunLimitMs)) {
         error = QStringLiteral("Xvfb did not start: ") + xvfb.errorString();
         return false;

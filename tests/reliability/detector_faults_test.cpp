@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include <signal.h>
 
@@ -33,8 +32,6 @@ const QByteArray brokenPipeLine = "Failed to write to stdin: Broken pipe";
 const QByteArray hitPrefix = "Hit detected by Go daemon! #";
 // The user waits for the test's go, then moves the slider one step (0.5 -> 0.6).
 const QString oneChangeOnGo = "wait-go; slider-right 1";
-
-bool reaped(pid_t pid) { return !std::filesystem::exists("/proc/" + std::to_string(pid)); }
 
 class DetectorFault : public testing::Test {
 protected:

@@ -1,11 +1,10 @@
-#include "settings_files.h"
-
-#include "state/bound_setting.h"
-#include "state/settings_store.h"
+#include <gtest/gtest.h>
 
 #include <QSignalSpy>
 
-#include <gtest/gtest.h>
+#include "settings_files.h"
+#include "state/bound_setting.h"
+#include "state/settings_store.h"
 
 namespace zonkle {
 namespace {

@@ -34,7 +34,9 @@ ChildProcess::~ChildProcess() {
     }
 }
 
-void ChildProcess::readAvailable() { received += process.readAllStandardOutput(); }
+void ChildProcess::readAvailable() {
+    received += process.readAllStandardOutput();
+}
 
 bool ChildProcess::waitForLine(const QByteArray& line) {
     const auto hasLine = [&] {

@@ -1,12 +1,12 @@
 #include "helper_modes.h"
 
-#include "state/menu_bar_view_model.h"
-
-#include <QTest>
-
 #include <cstring>
 #include <iostream>
 #include <string>
+
+#include <QTest>
+
+#include "state/menu_bar_view_model.h"
 
 namespace zonkle::test {
 
@@ -44,7 +44,9 @@ int runSharedViewModel(qint64 expectedHits) {
 
 } // namespace
 
-SettingsValues valuesWrittenByHelper() { return {1.3, QStringLiteral("fart"), true}; }
+SettingsValues valuesWrittenByHelper() {
+    return {1.3, QStringLiteral("fart"), true};
+}
 
 std::optional<int> runHelperMode(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], writeSettingsMode) == 0) {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "state/settings_store.h"
-
 #include <optional>
+
+#include "state/settings_store.h"
 
 namespace zonkle::test {
 

@@ -1,4 +1,5 @@
-#include "helper_modes.h"
+#include <cstdlib>
+#include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -6,9 +7,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
+#include "helper_modes.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

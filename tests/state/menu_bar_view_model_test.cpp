@@ -1,22 +1,20 @@
-#include "recording_daemon_client.h"
-#include "settings_files.h"
-
-#include "state/menu_bar_view_model.h"
-
-#include <QCoreApplication>
-#include <QSignalSpy>
-#include <QTest>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "recording_daemon_client.h"
+#include "settings_files.h"
+#include "state/menu_bar_view_model.h"
 
 namespace zonkle {
 namespace {
@@ -65,9 +63,9 @@ const InboundEvent hit{"event", "hit", std::nullopt};
 TEST_F(ViewModelTest, startsTheClientThenReadsAndSendsTheSettings) {
     auto viewModel = makeViewModel({1.2, "fart", true});
 
-    const std::vector<std::string> expected{
-        "start with callback", "read settings",
-        "log Syncing Config -> Sensitivity: 1.2, Sound: fart, Paused: true", "send config"};
+    const std::vector<std::string> expected{"start with callback", "read settings",
+                                            "log Syncing Config -> Sensitivity: 1.2, Sound: fart, Paused: true",
+                                            "send config"};
     EXPECT_EQ(journal, expected);
     ASSERT_EQ(client->sent.size(), 1u);
     EXPECT_EQ(client->sent[0], (OutboundCommand{"config", 1.2, "fart", true}));
@@ -91,7 +89,8 @@ TEST_F(ViewModelTest, forwardsStoredValuesUnchangedHoweverOdd) {
         std::string logLine;
     };
     const std::vector<Case> cases{
-        {"[General]\nsensitivity=7.25\nselectedSound=kazoo\nisPaused=true\n", {"config", 7.25, "kazoo", true},
+        {"[General]\nsensitivity=7.25\nselectedSound=kazoo\nisPaused=true\n",
+         {"config", 7.25, "kazoo", true},
          "Syncing Config -> Sensitivity: 7.25, Sound: kazoo, Paused: true"},
         {"[General]\nsensitivity=-1\nselectedSound=what_da_dog_doing\nisPaused=0\n",
          {"config", -1.0, "what_da_dog_doing", false},
@@ -99,7 +98,8 @@ TEST_F(ViewModelTest, forwardsStoredValuesUnchangedHoweverOdd) {
         {"[General]\nsensitivity=0.30000000000000004\nselectedSound=\nisPaused=1\n",
          {"config", 0.30000000000000004, "", true},
          "Syncing Config -> Sensitivity: 0.30000000000000004, Sound: , Paused: true"},
-        {"[General]\nsensitivity=abc\nselectedSound=a, b\nisPaused=maybe\n", {"config", 0.5, "default", false},
+        {"[General]\nsensitivity=abc\nselectedSound=a, b\nisPaused=maybe\n",
+         {"config", 0.5, "default", false},
          "Syncing Config -> Sensitivity: 0.5, Sound: default, Paused: false"},
     };
     SettingsFiles files;
@@ -225,35 +225,36 @@ TEST_P(ViewModelEvent, logsAndCountsAsTheEventRequires) {
 
 INSTANTIATE_TEST_SUITE_P(
     Events, ViewModelEvent,
-    testing::Values(
-        EventCase{"hit", {"event", "hit", std::nullopt}, "Hit detected by Go daemon! #1", 1},
-        EventCase{"hitWithMessage", {"event", "hit", "ignored"}, "Hit detected by Go daemon! #1", 1},
-        EventCase{"pong", {"event", "pong", std::nullopt}, "Ping/Pong test successful.", 0},
-        EventCase{"error", {"error", "boom", "disk full"}, "Error: Optional(\"boom\")", 0},
-        EventCase{"errorWithoutAction", {"error", std::nullopt, "disk full"}, "Error: nil", 0},
-        EventCase{"errorWithEmptyAction", {"error", "", std::nullopt}, "Error: Optional(\"\")", 0},
-        EventCase{"errorNeedingEscapes",
-                  {"error", "say \"hi\"\\\n\r\t", std::nullopt},
-                  "Error: Optional(\"say \\\"hi\\\"\\\\\\n\\r\\t\")",
-                  0},
-        EventCase{"errorWithControlCharacters",
-                  {"error", std::string("\x1b[31m\0\x7f", 7), std::nullopt},
-                  "Error: Optional(\"\\u{1b}[31m\\0\\u{7f}\")",
-                  0},
-        EventCase{"errorWithUnicode", {"error", "caf\xc3\xa9 'x'", std::nullopt}, "Error: Optional(\"caf\xc3\xa9 'x'\")",
-                  0},
-        EventCase{"hitAsType", {"hit", std::nullopt, std::nullopt}, "", 0},
-        EventCase{"hitAsTypeWithAction", {"hit", "hit", std::nullopt}, "", 0},
-        EventCase{"eventWithoutAction", {"event", std::nullopt, "hit"}, "", 0},
-        EventCase{"capitalEvent", {"EVENT", "hit", std::nullopt}, "", 0},
-        EventCase{"titleCaseEvent", {"Event", "hit", std::nullopt}, "", 0},
-        EventCase{"capitalHit", {"event", "Hit", std::nullopt}, "", 0},
-        EventCase{"capitalPong", {"event", "PONG", std::nullopt}, "", 0},
-        EventCase{"hitWithSpace", {"event", "hit ", std::nullopt}, "", 0},
-        EventCase{"capitalError", {"Error", "boom", std::nullopt}, "", 0},
-        EventCase{"unknownType", {"status", "ready", std::nullopt}, "", 0},
-        EventCase{"unknownAction", {"event", "tap", std::nullopt}, "", 0},
-        EventCase{"emptyType", {"", "hit", std::nullopt}, "", 0}),
+    testing::Values(EventCase{"hit", {"event", "hit", std::nullopt}, "Hit detected by Go daemon! #1", 1},
+                    EventCase{"hitWithMessage", {"event", "hit", "ignored"}, "Hit detected by Go daemon! #1", 1},
+                    EventCase{"pong", {"event", "pong", std::nullopt}, "Ping/Pong test successful.", 0},
+                    EventCase{"error", {"error", "boom", "disk full"}, "Error: Optional(\"boom\")", 0},
+                    EventCase{"errorWithoutAction", {"error", std::nullopt, "disk full"}, "Error: nil", 0},
+                    EventCase{"errorWithEmptyAction", {"error", "", std::nullopt}, "Error: Optional(\"\")", 0},
+                    EventCase{"errorNeedingEscapes",
+                              {"error", "say \"hi\"\\\n\r\t", std::nullopt},
+                              "Error: Optional(\"say \\\"hi\\\"\\\\\\n\\r\\t\")",
+                              0},
+                    EventCase{"errorWithControlCharacters",
+                              {"error", std::string("\x1b[31m\0\x7f", 7), std::nullopt},
+                              "Error: Optional(\"\\u{1b}[31m\\0\\u{7f}\")",
+                              0},
+                    EventCase{"errorWithUnicode",
+                              {"error", "caf\xc3\xa9 'x'", std::nullopt},
+                              "Error: Optional(\"caf\xc3\xa9 'x'\")",
+                              0},
+                    EventCase{"hitAsType", {"hit", std::nullopt, std::nullopt}, "", 0},
+                    EventCase{"hitAsTypeWithAction", {"hit", "hit", std::nullopt}, "", 0},
+                    EventCase{"eventWithoutAction", {"event", std::nullopt, "hit"}, "", 0},
+                    EventCase{"capitalEvent", {"EVENT", "hit", std::nullopt}, "", 0},
+                    EventCase{"titleCaseEvent", {"Event", "hit", std::nullopt}, "", 0},
+                    EventCase{"capitalHit", {"event", "Hit", std::nullopt}, "", 0},
+                    EventCase{"capitalPong", {"event", "PONG", std::nullopt}, "", 0},
+                    EventCase{"hitWithSpace", {"event", "hit ", std::nullopt}, "", 0},
+                    EventCase{"capitalError", {"Error", "boom", std::nullopt}, "", 0},
+                    EventCase{"unknownType", {"status", "ready", std::nullopt}, "", 0},
+                    EventCase{"unknownAction", {"event", "tap", std::nullopt}, "", 0},
+                    EventCase{"emptyType", {"", "hit", std::nullopt}, "", 0}),
     [](const testing::TestParamInfo<EventCase>& info) { return std::string(info.param.name); });
 
 TEST(MenuBarViewModelText, writesEverySliderStepAsItsShortDecimal) {

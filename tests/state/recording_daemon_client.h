@@ -1,9 +1,9 @@
 #pragma once
 
-#include "daemon_link/daemon_client.h"
-
 #include <string>
 #include <vector>
+
+#include "daemon_link/daemon_client.h"
 
 namespace zonkle::test {
 

@@ -8,7 +8,9 @@ namespace zonkle::test {
 
 SettingsFiles::SettingsFiles() = default;
 
-QString SettingsFiles::freshPath() { return dir.filePath(QStringLiteral("settings-%1/Zonkle.conf").arg(++created)); }
+QString SettingsFiles::freshPath() {
+    return dir.filePath(QStringLiteral("settings-%1/Zonkle.conf").arg(++created));
+}
 
 QString SettingsFiles::create(const QByteArray& contents) {
     const QString path = freshPath();

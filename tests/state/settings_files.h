@@ -1,11 +1,11 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
-
-#include <memory>
 
 namespace zonkle::test {
 

@@ -1,19 +1,17 @@
-#include "child_process.h"
-#include "helper_modes.h"
-#include "settings_files.h"
-
-#include "state/settings_store.h"
+#include <gtest/gtest.h>
+#include <limits>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 
-#include <gtest/gtest.h>
-
-#include <limits>
-#include <ostream>
-#include <string>
-#include <vector>
+#include "child_process.h"
+#include "helper_modes.h"
+#include "settings_files.h"
+#include "state/settings_store.h"
 
 namespace zonkle {
 namespace {
@@ -87,30 +85,27 @@ TEST_P(SettingsStoreStoredText, readsTextAsTheKeysTypeOrAsAbsent) {
 
 INSTANTIATE_TEST_SUITE_P(
     HandEditedFiles, SettingsStoreStoredText,
-    testing::Values(StoredText{"sensitivity", "0.5", 0.5}, StoredText{"sensitivity", "7.25", 7.25},
-                    StoredText{"sensitivity", "-1", -1.0},
-                    StoredText{"sensitivity", "0.30000000000000004", 0.30000000000000004},
-                    StoredText{"sensitivity", "  1.5  ", 1.5}, StoredText{"sensitivity", "\"0.25\"", 0.25},
-                    StoredText{"sensitivity", "2e0", 2.0}, StoredText{"sensitivity", "abc", {}},
-                    StoredText{"sensitivity", "", {}}, StoredText{"sensitivity", "0,5", {}},
-                    StoredText{"sensitivity", "nan", {}}, StoredText{"sensitivity", "inf", {}},
-                    StoredText{"sensitivity", "-inf", {}}, StoredText{"sensitivity", "1e999", {}},
-                    StoredText{"sensitivity", "true", {}}, StoredText{"sensitivity", "@ByteArray(0.5)", {}},
-                    StoredText{"selectedSound", "fart", QString("fart")},
-                    StoredText{"selectedSound", "kazoo", QString("kazoo")},
-                    StoredText{"selectedSound", "42", QString("42")},
-                    StoredText{"selectedSound", "\"a, b\"", QString("a, b")},
-                    StoredText{"selectedSound", "a, b", {}}, StoredText{"selectedSound", "@ByteArray(fart)", {}},
-                    StoredText{"isPaused", "true", true}, StoredText{"isPaused", "false", false},
-                    StoredText{"isPaused", "1", true}, StoredText{"isPaused", "0", false},
-                    StoredText{"isPaused", "maybe", {}}, StoredText{"isPaused", "TRUE", {}},
-                    StoredText{"isPaused", "yes", {}}, StoredText{"isPaused", "", {}},
-                    StoredText{"isPaused", "true, false", {}}, StoredText{"isPaused", "0.0", {}}));
+    testing::Values(
+        StoredText{"sensitivity", "0.5", 0.5}, StoredText{"sensitivity", "7.25", 7.25},
+        StoredText{"sensitivity", "-1", -1.0}, StoredText{"sensitivity", "0.30000000000000004", 0.30000000000000004},
+        StoredText{"sensitivity", "  1.5  ", 1.5}, StoredText{"sensitivity", "\"0.25\"", 0.25},
+        StoredText{"sensitivity", "2e0", 2.0}, StoredText{"sensitivity", "abc", {}}, StoredText{"sensitivity", "", {}},
+        StoredText{"sensitivity", "0,5", {}}, StoredText{"sensitivity", "nan", {}},
+        StoredText{"sensitivity", "inf", {}}, StoredText{"sensitivity", "-inf", {}},
+        StoredText{"sensitivity", "1e999", {}}, StoredText{"sensitivity", "true", {}},
+        StoredText{"sensitivity", "@ByteArray(0.5)", {}}, StoredText{"selectedSound", "fart", QString("fart")},
+        StoredText{"selectedSound", "kazoo", QString("kazoo")}, StoredText{"selectedSound", "42", QString("42")},
+        StoredText{"selectedSound", "\"a, b\"", QString("a, b")}, StoredText{"selectedSound", "a, b", {}},
+        StoredText{"selectedSound", "@ByteArray(fart)", {}}, StoredText{"isPaused", "true", true},
+        StoredText{"isPaused", "false", false}, StoredText{"isPaused", "1", true}, StoredText{"isPaused", "0", false},
+        StoredText{"isPaused", "maybe", {}}, StoredText{"isPaused", "TRUE", {}}, StoredText{"isPaused", "yes", {}},
+        StoredText{"isPaused", "", {}}, StoredText{"isPaused", "true, false", {}}, StoredText{"isPaused", "0.0", {}}));
 
 TEST(SettingsStore, readsKeysOnlyAtTheTopLevelAndWithTheirExactCase) {
     SettingsFiles files;
-    SettingsStore store(SettingsFiles::open(files.create("[General]\nSensitivity=1.5\nselectedsound=fart\nISPAUSED=true\n"
-                                                         "[Other]\nsensitivity=1.5\nselectedSound=fart\nisPaused=true\n")));
+    SettingsStore store(
+        SettingsFiles::open(files.create("[General]\nSensitivity=1.5\nselectedsound=fart\nISPAUSED=true\n"
+                                         "[Other]\nsensitivity=1.5\nselectedSound=fart\nisPaused=true\n")));
     EXPECT_EQ(store.read(), SettingsValues{});
 }
 
@@ -158,16 +153,15 @@ TEST_P(SettingsStoreWrittenValue, readsTheSameNowAndAfterARestart) {
 
 INSTANTIATE_TEST_SUITE_P(
     WrittenByTheApplication, SettingsStoreWrittenValue,
-    testing::Values(WrittenValue{"sensitivity", 0.7, 0.7},
-                    WrittenValue{"sensitivity", 0.1 + 0.2, 0.30000000000000004},
+    testing::Values(WrittenValue{"sensitivity", 0.7, 0.7}, WrittenValue{"sensitivity", 0.1 + 0.2, 0.30000000000000004},
                     WrittenValue{"sensitivity", 2, 2.0}, WrittenValue{"sensitivity", -1.0, -1.0},
                     WrittenValue{"sensitivity", QString("abc"), {}}, WrittenValue{"sensitivity", true, {}},
                     WrittenValue{"sensitivity", std::numeric_limits<double>::quiet_NaN(), {}},
                     WrittenValue{"selectedSound", QString("what_da_dog_doing"), QString("what_da_dog_doing")},
                     WrittenValue{"selectedSound", QString("a, b"), QString("a, b")},
-                    WrittenValue{"selectedSound", QStringList{"a", "b"}, {}},
-                    WrittenValue{"isPaused", true, true}, WrittenValue{"isPaused", false, false},
-                    WrittenValue{"isPaused", QString("maybe"), {}}, WrittenValue{"isPaused", 2, {}}));
+                    WrittenValue{"selectedSound", QStringList{"a", "b"}, {}}, WrittenValue{"isPaused", true, true},
+                    WrittenValue{"isPaused", false, false}, WrittenValue{"isPaused", QString("maybe"), {}},
+                    WrittenValue{"isPaused", 2, {}}));
 
 TEST(SettingsStore, writesTheFileBeforeSetValueReturns) {
     SettingsFiles files;
@@ -208,7 +202,7 @@ TEST(SettingsStore, keepsAWriteThatCannotReachTheDiskAndLogsIt) {
     const QString blocker = files.create("not a directory");
     const QString path = blocker + "/Zonkle/Zonkle.conf";
     std::vector<std::string> lines;
-    SettingsStore store(SettingsFiles::open(path), [&](std::string_view line) { lines.emplace_back(line); });
+    SettingsStore store(SettingsFiles::open(path), nullptr, [&](std::string_view line) { lines.emplace_back(line); });
     QSignalSpy changes(&store, &SettingsStore::valueChanged);
 
     store.setValue(sensitivityKey, 1.7);
@@ -222,7 +216,8 @@ TEST(SettingsStore, keepsAWriteThatCannotReachTheDiskAndLogsIt) {
 TEST(SettingsStore, logsNothingWhenWritesSucceed) {
     SettingsFiles files;
     std::vector<std::string> lines;
-    SettingsStore store(SettingsFiles::open(files.freshPath()), [&](std::string_view line) { lines.emplace_back(line); });
+    SettingsStore store(SettingsFiles::open(files.freshPath()), nullptr,
+                        [&](std::string_view line) { lines.emplace_back(line); });
     store.setValue(sensitivityKey, 1.1);
     store.setValue(selectedSoundKey, QString("fart"));
     EXPECT_TRUE(lines.empty());

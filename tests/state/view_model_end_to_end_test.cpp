@@ -1,11 +1,9 @@
-#include "child_process.h"
-#include "helper_modes.h"
-#include "settings_files.h"
-
-#include "daemon_link/ipc_client.h"
-#include "daemon_link/message_codec.h"
-#include "state/main_thread_poster.h"
-#include "state/menu_bar_view_model.h"
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,13 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <mutex>
-#include <ostream>
-#include <string>
-#include <vector>
+#include "child_process.h"
+#include "daemon_link/ipc_client.h"
+#include "daemon_link/message_codec.h"
+#include "helper_modes.h"
+#include "settings_files.h"
+#include "state/main_thread_poster.h"
+#include "state/menu_bar_view_model.h"
 
 namespace zonkle {
 namespace {
@@ -41,7 +39,8 @@ std::vector<OutboundCommand> recordedCommands(const QString& record) {
     std::vector<OutboundCommand> commands;
     for (const QString& line : recordedLines(record)) {
         if (!line.startsWith('<')) {
-            commands.push_back(decodeCommand(line.toStdString()).value_or(OutboundCommand{"<undecodable>", {}, {}, {}}));
+            commands.push_back(
+                decodeCommand(line.toStdString()).value_or(OutboundCommand{"<undecodable>", {}, {}, {}}));
         }
     }
     return commands;
@@ -106,10 +105,8 @@ TEST(ViewModelEndToEnd, configuresARealDaemonAndCountsTheHitsItReports) {
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return viewModel->hitCount() == 3; }, daemonTimeoutMs));
     const std::vector<std::string> expectedLog{
-        "Go daemon started successfully.",
-        "Syncing Config -> Sensitivity: 1.1, Sound: anime-ahhh, Paused: false",
-        "Hit detected by Go daemon! #1",
-        "Hit detected by Go daemon! #2",
+        "Go daemon started successfully.", "Syncing Config -> Sensitivity: 1.1, Sound: anime-ahhh, Paused: false",
+        "Hit detected by Go daemon! #1",   "Hit detected by Go daemon! #2",
         "Hit detected by Go daemon! #3",
     };
     EXPECT_EQ(log.taken(), expectedLog);
@@ -170,9 +167,13 @@ TEST_P(SharedViewModelLaunch, startsTheBundledDaemonWithTheStoredSettings) {
 
 INSTANTIATE_TEST_SUITE_P(
     Launches, SharedViewModelLaunch,
-    testing::Values(SharedLaunch{"firstLaunchSendsPanelDefaults", false, {"config", 0.5, "default", false},
+    testing::Values(SharedLaunch{"firstLaunchSendsPanelDefaults",
+                                 false,
+                                 {"config", 0.5, "default", false},
                                  "Syncing Config -> Sensitivity: 0.5, Sound: default, Paused: false"},
-                    SharedLaunch{"laterLaunchSendsWhatAnEarlierProcessStored", true, {"config", 1.3, "fart", true},
+                    SharedLaunch{"laterLaunchSendsWhatAnEarlierProcessStored",
+                                 true,
+                                 {"config", 1.3, "fart", true},
                                  "Syncing Config -> Sensitivity: 1.3, Sound: fart, Paused: true"}),
     [](const testing::TestParamInfo<SharedLaunch>& info) { return std::string(info.param.name); });
 
