@@ -139,7 +139,8 @@ public:
                 "ZONKLE_PROBE_MODE=" + mode,
                 "ZONKLE_PROBE_HITS=" + std::to_string(hits),
                 "ZONKLE_PROBE_INTERVAL_US=" + std::to_string(intervalMicroseconds),
-                "ZONKLE_PROBE_START=signal"};
+                // Hits wait for the harness's go, so they meet a settled application.
+                std::string("ZONKLE_PROBE_START=") + (mode == "idle" ? "" : "signal")};
     }
 
 private:

@@ -12,7 +12,7 @@
 // harness can let the app finish starting first. In latency mode it writes one hit line every interval and afterwards
 // reports "hit <i> <ns>" for each, the time taken just before its write. In burst mode it
 // writes all hit lines at once and reports "burst <ns before> <ns after>". Then it reports
-// "done", keeps reading its input and exits when that ends. Times are CLOCK_MONOTONIC in
+// "done", keeps reading its input and exits when that ends (at once, in any mode). Times are CLOCK_MONOTONIC in
 // nanoseconds, comparable across the processes of one machine.
 
 #include <cerrno>
@@ -81,12 +81,14 @@ bool waitForFirstLine() {
     }
 }
 
-void drainInputUntilEnd() {
+// Reads and drops the app's later commands; the end of the input ends the probe, whatever
+// it is doing (the app has gone).
+[[noreturn]] void drainInputUntilEnd() {
     char chunk[readChunk];
     for (;;) {
         const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
         if (got == 0 || (got < 0 && errno != EINTR)) {
-            return;
+            std::_Exit(0);
         }
     }
 }
@@ -156,6 +158,6 @@ int main() {
     }
     tell("done");
 
-    drain.join();
+    drain.join(); // never returns: the end of the input ends the process
     return 0;
 }

@@ -51,6 +51,7 @@ bool setTuning(Options& options, const std::string& assignment) {
         {"accel.noiseClipFactor", &options.jerk.noiseClipFactor},
         {"accel.refractory", &options.jerk.refractorySeconds},
         {"accel.minG", &options.jerk.minG},
+        {"accel.warmup", &options.jerk.warmupSeconds},
         {"mic.baseDb", &options.onset.baseDb},
         {"mic.slopeDb", &options.onset.slopeDb},
         {"mic.riseDb", &options.onset.riseDb},
@@ -145,7 +146,8 @@ int main(int argc, char** argv) {
             options.kinds = split(argv[++i]);
         } else if (arg == "--list") {
             options.list = true;
-        } else if (arg == "--set" && hasValue && (setTuningInteger(options, argv[i + 1]) || setTuning(options, argv[i + 1]))) {
+        } else if (arg == "--set" && hasValue &&
+                   (setTuningInteger(options, argv[i + 1]) || setTuning(options, argv[i + 1]))) {
             ++i;
         } else {
             std::fprintf(stderr, "usage: thwack-bench [--seeds A-B] [--seconds N] [--out DIR] [--kinds a,b] [--list] "

@@ -37,10 +37,10 @@ bool JerkDetector::process(const AccelSample& sample) {
     const double jerk = std::hypot(sample.x - last->x, sample.y - last->y, sample.z - last->z);
     const double limit = std::max(threshold, noiseMultiple * noise);
 
-    const double alpha = 1.0 - std::exp(-dt / tuning.noiseTimeConstant);
-    noise += alpha * (std::min(jerk, tuning.noiseClipFactor * noise) - noise);
-
     const bool warm = sample.t - *firstTime >= tuning.warmupSeconds;
+    const double alpha = 1.0 - std::exp(-dt / (warm ? tuning.noiseTimeConstant : tuning.warmupTimeConstant));
+    noise += alpha * ((warm ? std::min(jerk, tuning.noiseClipFactor * noise) : jerk) - noise);
+
     const bool ready = !lastHit || sample.t - *lastHit >= tuning.refractorySeconds;
     if (warm && ready && jerk >= limit) {
         lastHit = sample.t;

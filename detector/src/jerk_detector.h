@@ -20,7 +20,10 @@ struct JerkTuning {
     double noiseClipFactor = 3.0;
     double initialNoiseG = 0.005;
     double refractorySeconds = 0.3;
-    double warmupSeconds = 0.25;
+    // No hits at first, while the noise estimate learns quickly (and unclipped) what the
+    // device is doing: it may be started while being carried.
+    double warmupSeconds = 0.5;
+    double warmupTimeConstant = 0.2;
     // A pause in the readings longer than this starts the difference afresh.
     double gapSeconds = 0.2;
 

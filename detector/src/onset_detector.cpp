@@ -87,9 +87,14 @@ void OnsetDetector::endFrame(std::vector<double>& hits) {
     if (recentLevels.size() > kept) {
         recentLevels.pop_front();
     }
+    // The attack belongs to the onset: a click's bright frame may come just before the trigger.
+    recentEnergies.emplace_back(frameEnergy, frameHighEnergy);
+    if (recentEnergies.size() > static_cast<std::size_t>(tuning.riseFrames) + 1) {
+        recentEnergies.pop_front();
+    }
     const auto decayCount = std::min(recentLevels.size(), static_cast<std::size_t>(tuning.decayFrames));
-    const double recentLoudest = *std::max_element(recentLevels.end() - static_cast<std::ptrdiff_t>(decayCount),
-                                                   recentLevels.end());
+    const double recentLoudest =
+        *std::max_element(recentLevels.end() - static_cast<std::ptrdiff_t>(decayCount), recentLevels.end());
 
     if (candidate) {
         candidate->peakDb = std::max(candidate->peakDb, level);
@@ -115,7 +120,11 @@ void OnsetDetector::endFrame(std::vector<double>& hits) {
         const bool sharp =
             recentLevels.size() > history && level - recentLevels[recentLevels.size() - 1 - history] >= tuning.riseDb;
         if (!muted && warm && ready && sharp && level - *floor >= threshold) {
-            candidate = Candidate{now, level, frameEnergy, frameHighEnergy};
+            candidate = Candidate{now, level, 0.0, 0.0};
+            for (const auto& [band, high] : recentEnergies) {
+                candidate->bandEnergy += band;
+                candidate->highEnergy += high;
+            }
         }
     }
 

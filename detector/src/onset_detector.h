@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "biquad.h"
@@ -22,10 +23,10 @@ struct OnsetTuning {
     int riseFrames = 2;
     // ... and falls away quickly: this far below its peak within decayWindowSeconds.
     double decayDb = 10.0;
-    double decayWindowSeconds = 0.05;
+    double decayWindowSeconds = 0.06;
     // The decay is judged on the loudest of this many recent frames: a low voice's pitch
     // period spans two frames, and its level dips between glottal pulses.
-    int decayFrames = 1;
+    int decayFrames = 2;
     // Key clicks are bright, knocks on the case are dull: a candidate whose energy above the
     // band exceeds its energy in the band by more than this is not a hit.
     double maxBrightnessDb = -9.0;
@@ -77,7 +78,8 @@ private:
     double highEnergy = 0.0;
     std::size_t inFrame = 0;
     std::size_t samplesSeen = 0;
-    std::deque<double> recentLevels; // newest last
+    std::deque<double> recentLevels;                      // newest last
+    std::deque<std::pair<double, double>> recentEnergies; // band and above, over the rise
     std::optional<double> floor;
     std::optional<Candidate> candidate;
     std::optional<double> lastHit;

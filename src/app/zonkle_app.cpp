@@ -51,9 +51,10 @@ ZonkleApp::ZonkleApp(QObject* parent) : QObject(parent), panel(updaterService, s
 ZonkleApp::~ZonkleApp() = default;
 
 void ZonkleApp::onTrayActivated(QSystemTrayIcon::ActivationReason reason) {
-    // Any click opens or closes the panel; the icon has no menu of its own.
-    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context ||
-        reason == QSystemTrayIcon::MiddleClick) {
+    // Every press on the icon opens or closes the panel; the icon has no menu of its own.
+    // A press soon after one that opened the panel (closed again by Escape) arrives as a
+    // double click, and counts as well.
+    if (reason != QSystemTrayIcon::Unknown) {
         togglePanel();
     }
 }
@@ -102,10 +103,12 @@ void ZonkleApp::showPanelInWindow() {
     panel.show();
 }
 
+static bool dbgQuit = [] { return true; }();
 bool ZonkleApp::eventFilter(QObject* watched, QEvent* event) {
     // Closing the window is the only way out besides Quit when there is no tray icon.
     // Quitting closes every window first, which this one refuses while it is closing, so
     // the quit waits until the close is done.
+    if (watched == &panel && event->type() == QEvent::Close) std::fprintf(stderr, "DEBUG close event, window=%d\n", int(panelIsWindow));
     if (watched == &panel && event->type() == QEvent::Close && panelIsWindow) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
     }

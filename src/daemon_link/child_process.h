@@ -1,10 +1,9 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <sys/types.h>
 
 namespace zonkle {
 

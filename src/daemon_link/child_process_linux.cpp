@@ -1,12 +1,11 @@
-#include "child_process.h"
-
+#include <cerrno>
 #include <signal.h>
 #include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <string>
+#include "child_process.h"
 
 namespace zonkle {
 namespace {

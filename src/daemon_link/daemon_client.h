@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include "inbound_event.h"
 #include "outbound_command.h"
-
-#include <functional>
 
 namespace zonkle {
 

@@ -1,6 +1,6 @@
-#include "daemon_locator.h"
-
 #include <system_error>
+
+#include "daemon_locator.h"
 
 namespace zonkle {
 

@@ -1,12 +1,11 @@
 #include "daemon_output_reader.h"
 
-#include "message_codec.h"
-
-#include <unistd.h>
-
 #include <cerrno>
 #include <thread>
+#include <unistd.h>
 #include <utility>
+
+#include "message_codec.h"
 
 namespace zonkle {
 

@@ -1,15 +1,15 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
 #include "child_process.h"
 #include "event_queue.h"
 #include "file_descriptor.h"
 #include "line_buffer.h"
 #include "log_line.h"
-
-#include <functional>
-#include <memory>
-#include <string_view>
-#include <vector>
 
 namespace zonkle {
 

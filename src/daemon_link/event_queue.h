@@ -1,12 +1,12 @@
 #pragma once
 
-#include "inbound_event.h"
-
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <mutex>
 #include <vector>
+
+#include "inbound_event.h"
 
 namespace zonkle {
 

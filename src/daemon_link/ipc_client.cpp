@@ -1,5 +1,10 @@
 #include "ipc_client.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <system_error>
+#include <utility>
+
 #include "child_process.h"
 #include "daemon_locator.h"
 #include "daemon_output_reader.h"
@@ -7,12 +12,6 @@
 #include "message_codec.h"
 #include "pipe.h"
 #include "pipe_write.h"
-
-#include <fcntl.h>
-
-#include <cerrno>
-#include <system_error>
-#include <utility>
 
 namespace zonkle {
 namespace {
@@ -78,16 +77,15 @@ void IpcClient::start() {
         return;
     }
     launched = true;
-    DaemonOutputReader::Links links{
-        events, spawned.process, options.log,
-        [weak = weak_from_this()] {
-            auto client = weak.lock();
-            if (client) {
-                client->postDelivery(client);
-            }
-            return client != nullptr;
-        },
-        weak_from_this()};
+    DaemonOutputReader::Links links{events, spawned.process, options.log,
+                                    [weak = weak_from_this()] {
+                                        auto client = weak.lock();
+                                        if (client) {
+                                            client->postDelivery(client);
+                                        }
+                                        return client != nullptr;
+                                    },
+                                    weak_from_this()};
     try {
         DaemonOutputReader::startDetached(
             std::make_unique<DaemonOutputReader>(std::move(stdoutRead), std::move(links)));
@@ -131,8 +129,12 @@ void IpcClient::stop() {
     running = false;
 }
 
+std::size_t IpcClient::queuedEvents() const {
+    return events->size();
+}
+
 void IpcClient::deliverQueuedEvents() {
-    const auto batch = events->take(1000000);
+    const auto batch = events->take(maxEventsPerDelivery);
     for (const auto& event : batch.events) {
         // Read per event, and called through a copy: the callback may replace itself.
         if (const auto callback = onEventReceived) {

@@ -1,9 +1,5 @@
 #pragma once
 
-#include "daemon_client.h"
-#include "file_descriptor.h"
-#include "log_line.h"
-
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
@@ -11,6 +7,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "daemon_client.h"
+#include "file_descriptor.h"
+#include "log_line.h"
 
 namespace zonkle {
 
@@ -27,6 +27,9 @@ public:
     // Events handed to onEventReceived by one main-thread task, so a burst never holds up the
     // main thread's other work for long.
     static constexpr std::size_t maxEventsPerDelivery = 256;
+    // Decoded events wait for the main thread in a queue of this size; a full queue stalls the
+    // reader, so a daemon that outruns the main thread is held back by its pipe.
+    static constexpr std::size_t maxQueuedEvents = 8192;
 
     struct Options {
         // Must be set; without it the events are dropped.
@@ -47,10 +50,10 @@ public:
     void stop() override;
 
     bool isRunning() const { return running; }
+    // Events decoded but not yet handed to onEventReceived. Any thread.
+    std::size_t queuedEvents() const;
 
 private:
-    // Decoded events wait here while the main thread is busy; a full queue stalls the reader.
-    static constexpr std::size_t maxQueuedEvents = 8192;
     // The longest a send holds its caller when the daemon does not read its input.
     static constexpr std::chrono::milliseconds maxSendWait{250};
 

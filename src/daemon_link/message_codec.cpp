@@ -1,8 +1,7 @@
 #include "message_codec.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cmath>
+#include <nlohmann/json.hpp>
 
 namespace zonkle {
 namespace {
@@ -40,7 +39,8 @@ bool readOptional(const json& object, const char* key, IsWanted isWanted, std::o
 }
 
 bool readOptionalString(const json& object, const char* key, std::optional<std::string>& out) {
-    return readOptional(object, key, [](const json& value) { return value.is_string(); }, out);
+    return readOptional(
+        object, key, [](const json& value) { return value.is_string(); }, out);
 }
 
 std::optional<std::string> requiredString(const json& object, const char* key) {
@@ -136,7 +136,8 @@ std::optional<OutboundCommand> decodeCommand(std::string_view line) {
         };
         if (!readOptional(*object, "sensitivity", isFiniteNumber, command.sensitivity) ||
             !readOptionalString(*object, "sound", command.sound) ||
-            !readOptional(*object, "paused", [](const json& value) { return value.is_boolean(); }, command.paused)) {
+            !readOptional(
+                *object, "paused", [](const json& value) { return value.is_boolean(); }, command.paused)) {
             return std::nullopt;
         }
         return command;

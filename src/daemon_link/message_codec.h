@@ -1,11 +1,11 @@
 #pragma once
 
-#include "inbound_event.h"
-#include "outbound_command.h"
-
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "inbound_event.h"
+#include "outbound_command.h"
 
 namespace zonkle {
 

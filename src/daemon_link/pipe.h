@@ -1,8 +1,8 @@
 #pragma once
 
-#include "file_descriptor.h"
-
 #include <optional>
+
+#include "file_descriptor.h"
 
 namespace zonkle {
 

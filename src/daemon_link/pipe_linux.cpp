@@ -1,9 +1,8 @@
-#include "pipe.h"
-
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include "pipe.h"
 
 namespace zonkle {
 namespace {

@@ -1,16 +1,15 @@
-#include "pipe_write.h"
-
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <thread>
+#include "pipe_write.h"
 
 namespace zonkle {
 namespace {

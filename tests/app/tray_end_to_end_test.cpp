@@ -1,6 +1,5 @@
 #include "virtual_display.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -172,8 +171,10 @@ protected:
         }
         return found;
     }
+    // Gone from the screen, and its grab of the pointer released, so that the next click
+    // reaches the icon.
     bool waitForPanelGone() const {
-        return QTest::qWaitFor([&] { return !panel().has_value(); }, waitLimitMs);
+        return QTest::qWaitFor([&] { return !panel().has_value() && !display.pointerGrabbed(); }, waitLimitMs);
     }
 
     void expectAppEndsAndDetectorSeesOnlyTheEndOfItsInput() {
@@ -197,89 +198,52 @@ protected:
 
 TEST_F(TrayEndToEndTest, trayIconOpensThePanelBelowItAndQuitEndsTheAppWithoutTellingTheDetector) {
     ASSERT_NO_FATAL_FAILURE(startTrayer());
-    fprintf(stderr, "T1 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_NO_FATAL_FAILURE(startApp());
-    fprintf(stderr, "T2 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
 
     // The detector is launched and configured before anyone clicks.
     ASSERT_TRUE(waitForConfigs(1)) << diagnostics();
-    fprintf(stderr, "T3 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     std::optional<XWindow> icon;
-    fprintf(stderr, "T4 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(QTest::qWaitFor([&] { return (icon = trayIcon()).has_value(); }, waitLimitMs))
         << "no tray icon" << diagnostics();
     EXPECT_EQ(configs().size(), 1u);
-    fprintf(stderr, "T5 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     const QPoint iconCentre = icon->geometry.center();
-    fprintf(stderr, "T6 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
 
     ASSERT_TRUE(display.click(iconCentre));
-    fprintf(stderr, "T7 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     const std::optional<XWindow> opened = waitForPanel();
-    fprintf(stderr, "T8 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(opened) << "no panel after a click on the icon" << diagnostics();
-    fprintf(stderr, "T9 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     const QRect shown = opened->geometry;
-    fprintf(stderr, "T10 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     EXPECT_GE(shown.top(), icon->geometry.bottom()) << "below the icon";
-    fprintf(stderr, "T11 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     EXPECT_LE(shown.top(), icon->geometry.bottom() + 8) << "right below the icon";
-    fprintf(stderr, "T12 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     EXPECT_TRUE(QRect(0, 0, 1024, 768).contains(shown)) << "on the screen";
-    fprintf(stderr, "T13 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     // Its appearance pushes the panel's values once.
     ASSERT_TRUE(waitForConfigs(2)) << diagnostics();
-    fprintf(stderr, "T14 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     const QJsonObject pushed = configs().back();
-    fprintf(stderr, "T15 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     EXPECT_EQ(pushed.value(QStringLiteral("sensitivity")).toDouble(), 0.5);
-    fprintf(stderr, "T16 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     EXPECT_EQ(pushed.value(QStringLiteral("sound")).toString(), QStringLiteral("default"));
-    fprintf(stderr, "T17 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     EXPECT_EQ(pushed.value(QStringLiteral("paused")).toBool(true), false);
-    fprintf(stderr, "T18 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
 
     // The icon toggles the panel; Escape and a click elsewhere close it. Each opening
     // pushes once, and nothing else does.
     ASSERT_TRUE(display.click(iconCentre));
-    fprintf(stderr, "T19 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(waitForPanelGone()) << "a second click on the icon did not close the panel";
-    fprintf(stderr, "T20 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(display.click(iconCentre));
-    fprintf(stderr, "T21 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(waitForPanel()) << "a third click on the icon did not open the panel" << diagnostics();
-    fprintf(stderr, "T22 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(waitForConfigs(3)) << diagnostics();
-    fprintf(stderr, "T23 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(display.key(QStringLiteral("Escape")));
-    fprintf(stderr, "T24 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(waitForPanelGone()) << "Escape did not close the panel";
-    fprintf(stderr, "T25 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(display.click(iconCentre));
-    fprintf(stderr, "T26 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(waitForPanel()) << diagnostics();
-    fprintf(stderr, "T27 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(waitForConfigs(4)) << diagnostics();
-    fprintf(stderr, "T28 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(display.click(QPoint(200, 500)));
-    fprintf(stderr, "T29 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(waitForPanelGone()) << "a click elsewhere did not close the panel";
-    fprintf(stderr, "T30 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(display.click(iconCentre));
-    fprintf(stderr, "T31 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     const std::optional<XWindow> last = waitForPanel();
-    fprintf(stderr, "T32 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(last) << diagnostics();
-    fprintf(stderr, "T33 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(waitForConfigs(5)) << diagnostics();
-    fprintf(stderr, "T34 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
 
     ASSERT_TRUE(display.click(last->geometry.bottomRight() + quitFromBottomRight));
-    fprintf(stderr, "T35 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     expectAppEndsAndDetectorSeesOnlyTheEndOfItsInput();
-    fprintf(stderr, "T36 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
     EXPECT_EQ(configs().size(), 5u) << diagnostics();
-    fprintf(stderr, "T37 %lld\n", (long long)QDateTime::currentMSecsSinceEpoch());
 }
 
 TEST_F(TrayEndToEndTest, withoutATrayThePanelOpensInAWindowAndClosingItEndsTheApp) {

@@ -136,7 +136,9 @@ std::vector<XWindow> VirtualDisplay::visibleWindows(const QString& instanceName)
 }
 
 bool VirtualDisplay::click(QPoint point) const {
-    return runXdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(point.x()),
+    // No --sync: it waits for a motion event, and there is none when the pointer is
+    // already there. The server handles the move before the click in any case.
+    return runXdotool({QStringLiteral("mousemove"), QString::number(point.x()),
                        QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 
@@ -155,6 +157,28 @@ bool VirtualDisplay::systemTrayRunning() const {
         xcb_get_selection_owner_reply(connection.get(), xcb_get_selection_owner(connection.get(), selection), nullptr),
         &std::free);
     return reply && reply->owner != XCB_WINDOW_NONE;
+}
+
+bool VirtualDisplay::pointerGrabbed() const {
+    int screen = 0;
+    const Connection connection = connect(display, screen);
+    if (!connection) {
+        return false;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection.get())).data->root;
+    // Trying to grab it is the only way to ask; a successful grab is released at once.
+    std::unique_ptr<xcb_grab_pointer_reply_t, decltype(&std::free)> reply(
+        xcb_grab_pointer_reply(connection.get(),
+                               xcb_grab_pointer(connection.get(), 0, root, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                                XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME),
+                               nullptr),
+        &std::free);
+    if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
+        xcb_ungrab_pointer(connection.get(), XCB_CURRENT_TIME);
+        xcb_flush(connection.get());
+        return false;
+    }
+    return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
 }
 
 bool VirtualDisplay::requestClose(const QString& windowId) const {

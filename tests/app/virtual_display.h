@@ -36,6 +36,8 @@ public:
     bool click(QPoint point) const;
     bool key(const QString& keySequence) const;
 
+    // Whether a client holds the pointer grabbed, as an open popup does.
+    bool pointerGrabbed() const;
     // Whether a system tray runs on the default screen (owns _NET_SYSTEM_TRAY_S0).
     bool systemTrayRunning() const;
     // Asks the window to close, as a window manager's close button does (WM_DELETE_WINDOW).

@@ -1,11 +1,10 @@
-#include "daemon_link/daemon_locator.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
+
+#include "daemon_link/daemon_locator.h"
 
 namespace zonkle {
 namespace {

@@ -1,13 +1,11 @@
-#include "daemon_link/event_queue.h"
-
-#include "test_main_thread.h"
-
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <future>
+#include <gtest/gtest.h>
 #include <string>
 #include <thread>
+
+#include "daemon_link/event_queue.h"
+#include "test_main_thread.h"
 
 namespace zonkle {
 namespace {

@@ -1,21 +1,18 @@
-#include "daemon_link/ipc_client.h"
+#include <algorithm>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
+#include "daemon_link/ipc_client.h"
 #include "daemon_link/message_codec.h"
 #include "printers.h"
 #include "test_main_thread.h"
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
 
 namespace zonkle {
 namespace {
@@ -39,6 +36,13 @@ bool reaped(pid_t pid) {
     return !fs::exists("/proc/" + std::to_string(pid)); // a zombie keeps its /proc entry
 }
 
+bool blockedWritingToPipe(pid_t pid) {
+    std::ifstream wchan("/proc/" + std::to_string(pid) + "/wchan");
+    std::string where;
+    wchan >> where;
+    return where.find("pipe_write") != std::string::npos;
+}
+
 // Peak resident memory, after the kernel's peak has been set back to the current size.
 long peakResidentKiB() {
     std::ifstream status("/proc/self/status");
@@ -57,9 +61,8 @@ void resetPeakResident() {
 class IpcClientTest : public ::testing::Test {
 protected:
     IpcClientTest() {
-        directory = fs::temp_directory_path() /
-                    ("zonkle-ipc-" + std::to_string(::getpid()) + "-" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        directory = fs::temp_directory_path() / ("zonkle-ipc-" + std::to_string(::getpid()) + "-" +
+                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(directory);
         fs::create_directories(directory);
     }
@@ -184,7 +187,7 @@ TEST_F(IpcClientTest, deliversABurstInOrderAFewHundredEventsPerTask) {
     start("hits " + std::to_string(hits));
     std::size_t mostPerTask = 0;
     while (received.size() < hits) {
-        ASSERT_TRUE(mainThread.runUntil([&] { return mainThread.pendingTasks() > 0; }));
+        ASSERT_TRUE(mainThread.waitForTask());
         const std::size_t before = received.size();
         mainThread.runOne();
         mostPerTask = std::max(mostPerTask, received.size() - before);
@@ -198,7 +201,7 @@ TEST_F(IpcClientTest, deliversABurstInOrderAFewHundredEventsPerTask) {
 
 TEST_F(IpcClientTest, readsTheCallbackWhenTheDeliveryRuns) {
     start(R"(line {"type":"a"}; wait-stdin-lines 1; line {"type":"b"})");
-    ASSERT_TRUE(test::eventually([&] { return mainThread.pendingTasks() > 0; }));
+    ASSERT_TRUE(mainThread.waitForTask());
     client->onEventReceived = nullptr;
     mainThread.runPending();
     std::vector<InboundEvent> later;
@@ -220,9 +223,20 @@ TEST_F(IpcClientTest, stopSendsQuitThenClosesInputThenTerminatesAndIsFinal) {
     EXPECT_EQ(recorded(), (Lines{configLine, quitLine, "<EOF>"}));
     EXPECT_TRUE(recordedContains("<SIGTERM>"));
 
+    // The closed descriptor's number is free again and goes to one of the next files opened.
+    constexpr int bystanderCount = 16;
+    std::vector<int> bystanders;
+    for (int i = 0; i < bystanderCount; ++i) {
+        const auto path = directory / ("bystander" + std::to_string(i));
+        bystanders.push_back(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    }
     client->stop();
     client->send(defaultConfig);
     client->start();
+    for (int i = 0; i < bystanderCount; ++i) {
+        ::close(bystanders[i]);
+        EXPECT_EQ(fs::file_size(directory / ("bystander" + std::to_string(i))), 0u);
+    }
     EXPECT_FALSE(client->isRunning());
     EXPECT_EQ(logs(), (Lines{startedLog, "Failed to write to stdin: Bad file descriptor"}));
 }
@@ -315,14 +329,14 @@ TEST_P(LaunchFailureTest, logsTheReasonAndStaysIdle) {
 
 INSTANTIATE_TEST_SUITE_P(
     Launch, LaunchFailureTest,
-    ::testing::Values(
-        LaunchFailure{"notInTheResources", "", fs::perms::none,
-                      "Failed to find thwack-core-daemon in application bundle. Check Build Phases."},
-        LaunchFailure{"vanished", nullptr, fs::perms::none, "Failed to start Go daemon: No such file or directory"},
-        LaunchFailure{"notExecutable", "#!/bin/sh\n", fs::perms::owner_read | fs::perms::owner_write,
-                      "Failed to start Go daemon: Permission denied"},
-        LaunchFailure{"textWithoutInterpreter", "echo hello\n", fs::perms::owner_all,
-                      "Failed to start Go daemon: Exec format error"}),
+    ::testing::Values(LaunchFailure{"notInTheResources", "", fs::perms::none,
+                                    "Failed to find thwack-core-daemon in application bundle. Check Build Phases."},
+                      LaunchFailure{"vanished", nullptr, fs::perms::none,
+                                    "Failed to start Go daemon: No such file or directory"},
+                      LaunchFailure{"notExecutable", "#!/bin/sh\n", fs::perms::owner_read | fs::perms::owner_write,
+                                    "Failed to start Go daemon: Permission denied"},
+                      LaunchFailure{"textWithoutInterpreter", "echo hello\n", fs::perms::owner_all,
+                                    "Failed to start Go daemon: Exec format error"}),
     [](const auto& info) { return std::string(info.param.behaviour); });
 
 TEST_F(IpcClientTest, startsAfterAFailedStartAndTheEarlierCommandWaitsInThePipe) {
@@ -353,7 +367,10 @@ TEST_F(IpcClientTest, destroyingTheClientReleasesAReaderWaitingForTheMainThread)
     start("pid; wait-stdin-lines 1; hits 100000"); // far more than the queue holds
     const pid_t pid = daemonPid();
     client->send(defaultConfig);
-    ASSERT_TRUE(test::eventually([&] { return mainThread.pendingTasks() > 0; }));
+    // The reader waits for room in the queue that this main thread does not drain, and the
+    // daemon blocks on its full output.
+    ASSERT_TRUE(test::eventually(
+        [&] { return client->queuedEvents() >= IpcClient::maxQueuedEvents && blockedWritingToPipe(pid); }));
     client.reset();
     mainThread.dropPending(); // the delivery task held the last reference
     EXPECT_TRUE(test::eventually([&] { return reaped(pid); }));

@@ -1,9 +1,8 @@
-#include "daemon_link/line_buffer.h"
-
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include "daemon_link/line_buffer.h"
 
 namespace zonkle {
 namespace {
@@ -57,8 +56,8 @@ TEST(LineBuffer, reportsTheSameWhateverTheReadsLookLike) {
     for (std::size_t first = 0; first <= stream.size(); ++first) {
         for (std::size_t second = first; second <= stream.size(); ++second) {
             LineBuffer buffer(limit);
-            const auto seen = feed(buffer, {stream.substr(0, first), stream.substr(first, second - first),
-                                            stream.substr(second)});
+            const auto seen =
+                feed(buffer, {stream.substr(0, first), stream.substr(first, second - first), stream.substr(second)});
             ASSERT_EQ(seen, expected) << "cut at " << first << " and " << second;
         }
     }
@@ -76,7 +75,8 @@ TEST(LineBuffer, staysBoundedUnderAFloodWithoutLineFeeds) {
     std::size_t overflows = 0;
     std::size_t largestPending = 0;
     for (int i = 0; i < 160; ++i) { // 10 MiB
-        buffer.append(chunk, [](std::string_view) { FAIL() << "no line ends"; }, [&] { ++overflows; });
+        buffer.append(
+            chunk, [](std::string_view) { FAIL() << "no line ends"; }, [&] { ++overflows; });
         largestPending = std::max(largestPending, buffer.pendingSize());
     }
     EXPECT_EQ(overflows, 1u);

@@ -1,15 +1,13 @@
-#include "daemon_link/log_line.h"
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
+#include <gtest/gtest.h>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
+
+#include "daemon_link/log_line.h"
 
 namespace zonkle {
 namespace {

@@ -1,13 +1,11 @@
-#include "daemon_link/message_codec.h"
-
-#include "printers.h"
-
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 #include <optional>
 #include <string>
+
+#include "daemon_link/message_codec.h"
+#include "printers.h"
 
 namespace zonkle {
 namespace {
@@ -93,8 +91,8 @@ TEST(MessageCodec, escapesStringsSoTheOnlyLineFeedEndsTheLine) {
 }
 
 TEST(MessageCodec, refusesNonFiniteSensitivity) {
-    for (const double value : {std::nan(""), std::numeric_limits<double>::infinity(),
-                               -std::numeric_limits<double>::infinity()}) {
+    for (const double value :
+         {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
         EXPECT_EQ(encodeCommand(config(value, "default", false)), std::nullopt) << value;
     }
 }
@@ -120,9 +118,9 @@ TEST(MessageCodec, roundTripsBothRecords) {
 }
 
 TEST(MessageCodec, rejectsCommandsWithWrongTypes) {
-    for (const char* line : {R"({"sound":"a"})", R"({"cmd":"config","sensitivity":"0.5"})",
-                             R"({"cmd":"config","sensitivity":1e400})", R"({"cmd":"config","paused":"true"})",
-                             R"({"cmd":"config","sound":5})", R"({"cmd":"config","paused":1})"}) {
+    for (const char* line :
+         {R"({"sound":"a"})", R"({"cmd":"config","sensitivity":"0.5"})", R"({"cmd":"config","sensitivity":1e400})",
+          R"({"cmd":"config","paused":"true"})", R"({"cmd":"config","sound":5})", R"({"cmd":"config","paused":1})"}) {
         EXPECT_EQ(decodeCommand(line), std::nullopt) << line;
     }
     EXPECT_EQ(decodeCommand(R"({"paused":null,"cmd":"config","sensitivity":2})"),

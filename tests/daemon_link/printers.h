@@ -1,11 +1,11 @@
 #pragma once
 
-#include "daemon_link/inbound_event.h"
-#include "daemon_link/outbound_command.h"
-
 #include <optional>
 #include <ostream>
 #include <string>
+
+#include "daemon_link/inbound_event.h"
+#include "daemon_link/outbound_command.h"
 
 namespace zonkle {
 

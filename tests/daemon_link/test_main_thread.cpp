@@ -35,17 +35,25 @@ bool TestMainThread::runUntil(const std::function<bool()>& done, std::chrono::se
         std::function<void()> task;
         {
             std::unique_lock lock(state->mutex);
-            if (state->tasks.empty() && state->changed.wait_until(lock, deadline) == std::cv_status::timeout) {
-                return done();
-            }
             if (state->tasks.empty()) {
-                continue; // a log line arrived: look at the condition again
+                // Woken by a task or a log line: look at the condition again, outside the lock.
+                const auto status = state->changed.wait_until(lock, deadline);
+                if (status == std::cv_status::timeout && state->tasks.empty()) {
+                    lock.unlock();
+                    return done();
+                }
+                continue;
             }
             task = std::move(state->tasks.front());
             state->tasks.pop_front();
         }
         task();
     }
+}
+
+bool TestMainThread::waitForTask(std::chrono::seconds limit) {
+    std::unique_lock lock(state->mutex);
+    return state->changed.wait_for(lock, limit, [&] { return !state->tasks.empty(); });
 }
 
 void TestMainThread::runPending() {

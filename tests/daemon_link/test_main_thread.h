@@ -1,8 +1,5 @@
 #pragma once
 
-#include "daemon_link/ipc_client.h"
-#include "daemon_link/log_line.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -11,6 +8,9 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "daemon_link/ipc_client.h"
+#include "daemon_link/log_line.h"
 
 namespace zonkle::test {
 
@@ -29,6 +29,8 @@ public:
 
     // Runs queued tasks one by one until `done` holds or the limit passes; returns done().
     bool runUntil(const std::function<bool()>& done, std::chrono::seconds limit = generousLimit);
+    // Waits, running nothing, until a task is queued; returns whether one is.
+    bool waitForTask(std::chrono::seconds limit = generousLimit);
     // Runs the tasks queued now and those they post, until none is left.
     void runPending();
     // Runs one queued task, if any; returns whether one ran.

@@ -39,11 +39,6 @@
 // Examples:
 //   ZONKLE_TEST_DAEMON_ACTIONS='wait-stdin-lines 1; hits 3' ZONKLE_TEST_DAEMON_RECORD=/tmp/in.txt
 //   ZONKLE_TEST_DAEMON_ACTIONS='pid; write {"type":"ev; crash'
-#include <dirent.h>
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -51,13 +46,17 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <mutex>
+#include <poll.h>
+#include <signal.h>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -200,9 +199,21 @@ std::vector<Action> loadActions() {
     if (const char* inline_ = std::getenv("ZONKLE_TEST_DAEMON_ACTIONS")) {
         addActions(inline_, ";\n", actions);
     }
-    static const std::vector<std::string> known = {
-        "write",          "line",           "hits",        "flood",        "pid",  "fds",  "wait-stdin-lines",
-        "wait-stdin-text", "wait-stdin-eof", "wait-sigterm", "pause-stdin", "close-stdout", "sleep", "exit", "crash"};
+    static const std::vector<std::string> known = {"write",
+                                                   "line",
+                                                   "hits",
+                                                   "flood",
+                                                   "pid",
+                                                   "fds",
+                                                   "wait-stdin-lines",
+                                                   "wait-stdin-text",
+                                                   "wait-stdin-eof",
+                                                   "wait-sigterm",
+                                                   "pause-stdin",
+                                                   "close-stdout",
+                                                   "sleep",
+                                                   "exit",
+                                                   "crash"};
     for (const auto& action : actions) {
         if (std::find(known.begin(), known.end(), action.name) == known.end()) {
             scriptError("unknown action '" + action.name + "'");
@@ -370,7 +381,8 @@ int main() {
     handler.sa_handler = onSigusr1;
     ::sigaction(SIGUSR1, &handler, nullptr);
 
-    const bool paused = std::any_of(actions.begin(), actions.end(), [](const Action& a) { return a.name == "pause-stdin"; });
+    const bool paused =
+        std::any_of(actions.begin(), actions.end(), [](const Action& a) { return a.name == "pause-stdin"; });
     StdinState state;
     std::thread stdinReader(readStdin, std::ref(state), paused);
     for (const auto& action : actions) {
