@@ -16,6 +16,9 @@ ReadStatus AccelSensor::pump(std::vector<double>& hitTimes) {
     for (int i = 0; i < count; ++i) {
         AccelSample sample;
         const ReadStatus status = source->read(sample);
+        if (status == ReadStatus::pending) {
+            return ReadStatus::ok;
+        }
         if (status != ReadStatus::ok) {
             return status;
         }

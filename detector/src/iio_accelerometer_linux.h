@@ -18,6 +18,8 @@ public:
 
     // Opens the first readable accelerometer under sysfsRoot; null with why otherwise.
     static std::unique_ptr<IioAccelerometer> open(const std::filesystem::path& sysfsRoot, std::string& why);
+    // Opens the accelerometer in this iio:deviceN directory.
+    static std::unique_ptr<IioAccelerometer> openDevice(const std::filesystem::path& deviceDir, std::string& why);
     ~IioAccelerometer() override;
     IioAccelerometer(const IioAccelerometer&) = delete;
     IioAccelerometer& operator=(const IioAccelerometer&) = delete;

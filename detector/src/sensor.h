@@ -5,7 +5,8 @@
 
 namespace zonkle {
 
-enum class ReadStatus { ok, endOfData, failed };
+// pending: nothing arrived within the read's short wait; ask again.
+enum class ReadStatus { ok, pending, endOfData, failed };
 
 // A source of readings together with the detector that suits it.
 class Sensor {

@@ -3,6 +3,8 @@
 #include "accel_replay.h"
 #include "alsa_capture_linux.h"
 #include "iio_accelerometer_linux.h"
+#include "iio_buffered_accelerometer_linux.h"
+#include "iio_sysfs_linux.h"
 #include "mic_sensor.h"
 #include "position_file_accelerometer_linux.h"
 #include "sensor_probe.h"
@@ -21,7 +23,17 @@ std::unique_ptr<Sensor> SensorProbe::accelerometer(InputChoice::Kind kind, std::
     std::unique_ptr<AccelSource> source;
     switch (kind) {
     case InputChoice::Kind::iio:
-        source = IioAccelerometer::open(sysfsRoot, why);
+        why = "no IIO accelerometer";
+        // Every sample through the buffer where permitted, else polling its sysfs values.
+        for (const auto& dir : iio_sysfs::accelerometers(sysfsRoot)) {
+            std::string bufferWhy;
+            if ((source = IioBufferedAccelerometer::open(sysfsRoot, dir, bufferWhy))) {
+                break;
+            }
+            if ((source = IioAccelerometer::openDevice(dir, why))) {
+                break;
+            }
+        }
         break;
     case InputChoice::Kind::lis3lv02d:
         source = PositionFileAccelerometer::open(PositionFileAccelerometer::Driver::lis3lv02d, sysfsRoot, why);

@@ -1,9 +1,12 @@
 // Sensor discovery on fake sysfs trees built in a temporary directory.
 #include <fstream>
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "daemon_options.h"
 #include "iio_accelerometer_linux.h"
+#include "iio_buffered_accelerometer_linux.h"
+#include "iio_sysfs_linux.h"
 #include "position_file_accelerometer_linux.h"
 #include "sensor_probe.h"
 
@@ -24,8 +27,55 @@ public:
         std::ofstream(path) << content;
     }
 
+    std::string read(const std::string& relative) const { return iio_sysfs::readText(root / relative); }
+
     std::filesystem::path root;
 };
+
+void putLe(std::string& bytes, std::uint64_t value, int size) {
+    for (int i = 0; i < size; ++i) {
+        bytes.push_back(static_cast<char>(value >> (8 * i)));
+    }
+}
+
+// An accelerometer with a buffer: x and z little-endian 16 bit, y big-endian 12 bit shifted
+// by 4, a 64-bit timestamp in ns; another channel left enabled by someone before us.
+// The device node is a file holding two records.
+void bufferedDevice(FakeSysfs& sysfs, const std::string& enabled = "0") {
+    const std::string dev = "sys/bus/iio/devices/iio:device0/";
+    sysfs.file(dev + "name", "accel_3d\n");
+    for (const char* axis : {"x", "y", "z"}) {
+        sysfs.file(dev + "in_accel_" + axis + "_raw", "0\n");
+    }
+    sysfs.file(dev + "in_accel_scale", "0.00980665\n");
+    sysfs.file(dev + "buffer/enable", enabled + "\n");
+    sysfs.file(dev + "buffer/length", "2\n");
+    sysfs.file(dev + "sampling_frequency", "50\n");
+    sysfs.file(dev + "sampling_frequency_available", "10 50 100 200\n");
+    const std::string scan = dev + "scan_elements/";
+    const std::vector<std::tuple<std::string, int, std::string>> channels{{"in_accel_x", 0, "le:s16/16>>0"},
+                                                                          {"in_accel_y", 1, "be:s12/16>>4"},
+                                                                          {"in_accel_z", 2, "le:s16/16>>0"},
+                                                                          {"in_timestamp", 4, "le:s64/64>>0"},
+                                                                          {"in_anglvel_x", 3, "le:s16/16>>0"}};
+    for (const auto& [name, index, type] : channels) {
+        sysfs.file(scan + name + "_en", name == "in_anglvel_x" ? "1\n" : "0\n");
+        sysfs.file(scan + name + "_index", std::to_string(index) + "\n");
+        sysfs.file(scan + name + "_type", type + "\n");
+    }
+    std::string records;
+    for (const auto& [x, y, z, ns] :
+         {std::tuple{100, -200, 1000, 5'000'000'000ull}, std::tuple{-1500, 2047, -1000, 5'010'000'000ull}}) {
+        putLe(records, static_cast<std::uint16_t>(x), 2);
+        const auto yStored = static_cast<std::uint16_t>(static_cast<std::uint16_t>(y) << 4);
+        records.push_back(static_cast<char>(yStored >> 8));
+        records.push_back(static_cast<char>(yStored & 0xFF));
+        putLe(records, static_cast<std::uint16_t>(z), 2);
+        records.append(2, '\0'); // pad the 6 bytes of axes to the timestamp's 8-byte alignment
+        putLe(records, ns, 8);
+    }
+    sysfs.file("dev/iio:device0", records);
+}
 
 TEST(InputChoice, picksABackendOrAFileByItsExtension) {
     using K = InputChoice::Kind;
@@ -74,6 +124,62 @@ TEST(IioAccelerometer, readsScaledAxesInG) {
     sysfs.file(dev + "in_accel_x_raw", "-1500\n");
     ASSERT_EQ(sensor->read(s), ReadStatus::ok);
     EXPECT_NEAR(s.x, -1.5, 1e-9);
+}
+
+TEST(IioBufferedAccelerometer, configuresTheBufferAndDecodesItsRecords) {
+    FakeSysfs sysfs;
+    bufferedDevice(sysfs);
+    const std::string dev = "sys/bus/iio/devices/iio:device0/";
+    {
+        std::string why;
+        auto sensor = IioBufferedAccelerometer::open(sysfs.root, sysfs.root / dev, why);
+        ASSERT_NE(sensor, nullptr) << why;
+        EXPECT_EQ(sysfs.read(dev + "scan_elements/in_accel_y_en"), "1");
+        EXPECT_EQ(sysfs.read(dev + "scan_elements/in_timestamp_en"), "1");
+        EXPECT_EQ(sysfs.read(dev + "scan_elements/in_anglvel_x_en"), "0");
+        EXPECT_EQ(sysfs.read(dev + "buffer/enable"), "1");
+        EXPECT_EQ(std::stod(sysfs.read(dev + "sampling_frequency")), 100.0);
+        AccelSample s;
+        ASSERT_EQ(sensor->read(s), ReadStatus::ok);
+        EXPECT_DOUBLE_EQ(s.t, 0.0);
+        EXPECT_NEAR(s.x, 0.1, 1e-9);
+        EXPECT_NEAR(s.y, -0.2, 1e-9);
+        EXPECT_NEAR(s.z, 1.0, 1e-9);
+        ASSERT_EQ(sensor->read(s), ReadStatus::ok);
+        EXPECT_NEAR(s.t, 0.01, 1e-9);
+        EXPECT_NEAR(s.x, -1.5, 1e-9);
+        EXPECT_NEAR(s.y, 2.047, 1e-9);
+        EXPECT_NEAR(s.z, -1.0, 1e-9);
+        EXPECT_EQ(sensor->read(s), ReadStatus::failed); // the file has ended
+    }
+    EXPECT_EQ(sysfs.read(dev + "buffer/enable"), "0");
+}
+
+TEST(IioBufferedAccelerometer, leavesABufferInUseAloneAndThePollingTakesOver) {
+    FakeSysfs sysfs;
+    bufferedDevice(sysfs, "1");
+    const std::string dev = "sys/bus/iio/devices/iio:device0/";
+    std::string why;
+    EXPECT_EQ(IioBufferedAccelerometer::open(sysfs.root, sysfs.root / dev, why), nullptr);
+    EXPECT_NE(why.find("in use"), std::string::npos);
+    EXPECT_EQ(sysfs.read(dev + "scan_elements/in_anglvel_x_en"), "1");
+    auto sensor = SensorProbe(sysfs.root).probe(InputChoice{InputChoice::Kind::iio, {}}, why);
+    ASSERT_NE(sensor, nullptr) << why;
+    EXPECT_NE(sensor->description().find("polled"), std::string::npos);
+}
+
+TEST(IioBufferedAccelerometer, isPreferredWhenTheBufferCanBeUsed) {
+    FakeSysfs sysfs;
+    bufferedDevice(sysfs);
+    std::string why;
+    auto sensor = SensorProbe(sysfs.root).probe(InputChoice{}, why);
+    ASSERT_NE(sensor, nullptr) << why;
+    EXPECT_NE(sensor->description().find("buffered"), std::string::npos);
+    std::filesystem::remove(sysfs.root / "dev/iio:device0");
+    sensor.reset();
+    sensor = SensorProbe(sysfs.root).probe(InputChoice{}, why);
+    ASSERT_NE(sensor, nullptr) << why;
+    EXPECT_NE(sensor->description().find("polled"), std::string::npos);
 }
 
 TEST(PositionFileAccelerometer, readsEachDriversFormat) {

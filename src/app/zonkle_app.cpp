@@ -4,6 +4,8 @@
 #include "popup_placement.h"
 
 #include <QCoreApplication>
+#include <QApplication>
+#include <QWidget>
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -110,7 +112,12 @@ bool ZonkleApp::eventFilter(QObject* watched, QEvent* event) {
     // the quit waits until the close is done.
     if (watched == &panel && event->type() == QEvent::Close) std::fprintf(stderr, "DEBUG close event, window=%d\n", int(panelIsWindow));
     if (watched == &panel && event->type() == QEvent::Close && panelIsWindow) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [] {
+            std::fprintf(stderr, "DEBUG quitting\n");
+            for (QWidget* w : QApplication::topLevelWidgets()) std::fprintf(stderr, "DEBUG top %s visible=%d type=%x\n", w->metaObject()->className(), int(w->isVisible()), int(w->windowType()));
+            QCoreApplication::quit();
+            std::fprintf(stderr, "DEBUG quit returned\n");
+        }, Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);
 }

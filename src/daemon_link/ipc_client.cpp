@@ -51,8 +51,8 @@ IpcClient::IpcClient(Options options)
 }
 
 IpcClient::~IpcClient() {
-    // The daemon is not stopped; closing our end of its input (with the other members) lets it
-    // see the end of its input. A reader waiting for room in the queue is released.
+    // The daemon is not stopped, but our end of its input closes with the members, so it sees
+    // the end of its input. A reader waiting for room in the queue is released.
     events->close();
 }
 

@@ -12,15 +12,14 @@
 namespace zonkle {
 namespace {
 
-// Sends the process's standard output into a pipe for the lifetime of the object.
+// Sends the process's standard output into a pipe until restore().
 class CapturedStdout final {
 public:
     CapturedStdout() {
         std::fflush(stdout);
         int fds[2];
-        EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+        EXPECT_EQ(::pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);
         readEnd = fds[0];
-        saved = ::dup(STDOUT_FILENO);
         ::dup2(fds[1], STDOUT_FILENO);
         ::close(fds[1]);
     }
@@ -36,40 +35,27 @@ public:
             saved = -1;
         }
     }
-    // Reads what is in the pipe now, without waiting.
-    std::string available() const {
-        ::fcntl(readEnd, F_SETFL, O_NONBLOCK);
+    // What the pipe holds now.
+    std::string read() const {
         std::string text;
         char chunk[4096];
-        ssize_t count;
-        while ((count = ::read(readEnd, chunk, sizeof chunk)) > 0) {
-            text.append(chunk, static_cast<std::size_t>(count));
-        }
-        return text;
-    }
-    // Reads until the write end is closed (restore() first).
-    std::string all() const {
-        ::fcntl(readEnd, F_SETFL, 0);
-        std::string text;
-        char chunk[4096];
-        ssize_t count;
-        while ((count = ::read(readEnd, chunk, sizeof chunk)) > 0) {
+        for (ssize_t count; (count = ::read(readEnd, chunk, sizeof chunk)) > 0;) {
             text.append(chunk, static_cast<std::size_t>(count));
         }
         return text;
     }
 
 private:
+    int saved = ::dup(STDOUT_FILENO);
     int readEnd = -1;
-    int saved = -1;
 };
 
 TEST(LogLine, reachesAPipeAsSoonAsItIsWritten) {
     CapturedStdout captured;
     writeLogLine("Go daemon started successfully.");
-    const std::string first = captured.available();
+    const std::string first = captured.read();
     writeLogLine("Failed to write to stdin: Broken pipe");
-    const std::string second = captured.available();
+    const std::string second = captured.read();
     captured.restore();
     EXPECT_EQ(first, "Go daemon started successfully.\n");
     EXPECT_EQ(second, "Failed to write to stdin: Broken pipe\n");
@@ -92,7 +78,7 @@ TEST(LogLine, keepsLinesFromSeveralThreadsWhole) {
         writer.join();
     }
     captured.restore();
-    const std::string text = captured.all();
+    const std::string text = captured.read();
     std::vector<int> perThread(threads);
     std::size_t start = 0;
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "daemon_link/inbound_event.h"
-#include "daemon_link/outbound_command.h"
 
 namespace zonkle {
 
@@ -20,13 +19,6 @@ inline void PrintTo(const InboundEvent& event, std::ostream* out) {
     *out << ", message ";
     PrintTo(event.message, out);
     *out << '}';
-}
-
-inline void PrintTo(const OutboundCommand& command, std::ostream* out) {
-    *out << "{cmd \"" << command.cmd << "\", sensitivity "
-         << (command.sensitivity ? std::to_string(*command.sensitivity) : "absent") << ", sound ";
-    PrintTo(command.sound, out);
-    *out << ", paused " << (command.paused ? (*command.paused ? "true" : "false") : "absent") << '}';
 }
 
 } // namespace zonkle
