@@ -466,6 +466,7 @@ StallResult inProcessStall(const InstallTree& tree, ProbeReport& report, const O
         environment.push_back("ZONKLE_STALL_PROBE=" + tree.path("libexec/zonkle/thwack-core-daemon").string());
         environment.push_back("ZONKLE_STALL_HITS=" + std::to_string(options.stallHits));
         environment.push_back("ZONKLE_PROBE_REPORT=");
+        environment.push_back("ZONKLE_PROBE_START="); // a runaway detector does not wait
         ChildProcess stall(options.stall, environment, {-1, out.write, -1});
         closeFd(out.write);
         if (!stall.waitForExit(deliveryTimeout * 3)) {

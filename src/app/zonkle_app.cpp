@@ -4,8 +4,6 @@
 #include "popup_placement.h"
 
 #include <QCoreApplication>
-#include <QApplication>
-#include <QWidget>
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -105,19 +103,10 @@ void ZonkleApp::showPanelInWindow() {
     panel.show();
 }
 
-static bool dbgQuit = [] { return true; }();
 bool ZonkleApp::eventFilter(QObject* watched, QEvent* event) {
     // Closing the window is the only way out besides Quit when there is no tray icon.
-    // Quitting closes every window first, which this one refuses while it is closing, so
-    // the quit waits until the close is done.
-    if (watched == &panel && event->type() == QEvent::Close) std::fprintf(stderr, "DEBUG close event, window=%d\n", int(panelIsWindow));
     if (watched == &panel && event->type() == QEvent::Close && panelIsWindow) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [] {
-            std::fprintf(stderr, "DEBUG quitting\n");
-            for (QWidget* w : QApplication::topLevelWidgets()) std::fprintf(stderr, "DEBUG top %s visible=%d type=%x\n", w->metaObject()->className(), int(w->isVisible()), int(w->windowType()));
-            QCoreApplication::quit();
-            std::fprintf(stderr, "DEBUG quit returned\n");
-        }, Qt::QueuedConnection);
+        QCoreApplication::quit();
     }
     return QObject::eventFilter(watched, event);
 }

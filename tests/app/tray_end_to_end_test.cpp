@@ -255,8 +255,6 @@ TEST_F(TrayEndToEndTest, withoutATrayThePanelOpensInAWindowAndClosingItEndsTheAp
     // The start-up configuration and the window's appearance.
     ASSERT_TRUE(waitForConfigs(2)) << diagnostics();
 
-    fprintf(stderr, "DEBUG id=%s geom=%d,%d %dx%d\n", qPrintable(shown->id), shown->geometry.x(), shown->geometry.y(), shown->geometry.width(), shown->geometry.height());
-    { QProcess p; auto e = QProcessEnvironment::systemEnvironment(); e.insert("DISPLAY", display.name()); p.setProcessEnvironment(e); p.start("xwininfo", {"-root", "-tree"}); p.waitForFinished(); fprintf(stderr, "%s\n", p.readAllStandardOutput().constData()); }
     ASSERT_TRUE(display.requestClose(shown->id));
     expectAppEndsAndDetectorSeesOnlyTheEndOfItsInput();
 }

@@ -198,7 +198,10 @@ bool VirtualDisplay::requestClose(const QString& windowId) const {
     message.data.data32[0] = atom(connection.get(), "WM_DELETE_WINDOW");
     message.data.data32[1] = XCB_CURRENT_TIME;
     xcb_send_event(connection.get(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
-    return xcb_flush(connection.get()) > 0;
+    // A round trip, so that the server has handled the request before the connection ends.
+    std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> reply(
+        xcb_get_input_focus_reply(connection.get(), xcb_get_input_focus(connection.get()), nullptr), &std::free);
+    return reply != nullptr;
 }
 
 } // namespace zonkle::test

@@ -1,11 +1,16 @@
 #include "helper_modes.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
 
+#include <QSettings>
 #include <QTest>
 
+#include "daemon_link/daemon_locator.h"
+#include "daemon_link/ipc_client.h"
+#include "state/main_thread_poster.h"
 #include "state/menu_bar_view_model.h"
 
 namespace zonkle::test {
@@ -42,6 +47,21 @@ int runSharedViewModel(qint64 expectedHits) {
     return EXIT_SUCCESS;
 }
 
+int runViewModelThenDestroy(qint64 expectedHits) {
+    {
+        MenuBarViewModel viewModel(IpcClient::create({qtMainThreadPoster(), locateDaemonExecutable, writeLogLine}), [] {
+            QSettings settings(settingsOrganizationName, settingsApplicationName);
+            return SettingsStore::readDirect(settings);
+        });
+        if (!QTest::qWaitFor([&] { return viewModel.hitCount() >= expectedHits; }, helperTimeoutMs)) {
+            std::cout << "gave up waiting for hits" << std::endl;
+            return EXIT_FAILURE;
+        }
+    }
+    std::cout << viewModelDestroyedLine << std::endl;
+    return EXIT_SUCCESS;
+}
+
 } // namespace
 
 SettingsValues valuesWrittenByHelper() {
@@ -54,6 +74,9 @@ std::optional<int> runHelperMode(int argc, char** argv) {
     }
     if (argc >= 3 && std::strcmp(argv[1], sharedViewModelMode) == 0) {
         return runSharedViewModel(std::stoll(argv[2]));
+    }
+    if (argc >= 3 && std::strcmp(argv[1], ownedViewModelMode) == 0) {
+        return runViewModelThenDestroy(std::stoll(argv[2]));
     }
     return std::nullopt;
 }

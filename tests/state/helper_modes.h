@@ -20,6 +20,12 @@ SettingsValues valuesWrittenByHelper();
 inline constexpr const char* sharedViewModelMode = "--run-shared-view-model";
 inline constexpr const char* sharedHitsLinePrefix = "shared view model counted hits: ";
 
+// Builds its own MenuBarViewModel on the real daemon link and the default settings, waits for
+// the number of hits given as the next argument, destroys the view model and writes
+// viewModelDestroyedLine.
+inline constexpr const char* ownedViewModelMode = "--run-view-model-then-destroy";
+inline constexpr const char* viewModelDestroyedLine = "view model destroyed";
+
 // Runs the helper mode named by argv[1]; nullopt when argv holds no helper mode.
 std::optional<int> runHelperMode(int argc, char** argv);
 
