@@ -2,13 +2,13 @@
 // does (one small widget shown, an event loop running). On its first event-loop turn it
 // writes "ready <ns>" (CLOCK_MONOTONIC) on standard output, then idles until terminated.
 
-#include <QApplication>
-#include <QLabel>
-#include <QTimer>
-
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
 
 namespace {
 

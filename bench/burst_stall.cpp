@@ -6,26 +6,25 @@
 //
 //   ZONKLE_STALL_PROBE=<probe_daemon path> [ZONKLE_STALL_HITS=n] zonkle-bench-stall
 
-#include "daemon_link/ipc_client.h"
-#include "state/main_thread_poster.h"
-#include "state/menu_bar_view_model.h"
-#include "timestamped_line_reader.h"
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <sys/uio.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <string>
-
-#include <fcntl.h>
-#include <sys/uio.h>
-#include <unistd.h>
+#include "daemon_link/ipc_client.h"
+#include "state/main_thread_poster.h"
+#include "state/menu_bar_view_model.h"
+#include "timestamped_line_reader.h"
 
 namespace {
 
@@ -97,8 +96,8 @@ int main(int argc, char** argv) {
     meter.restart();
     const std::int64_t start = monotonicNanoseconds();
     std::int64_t end = 0;
-    auto client = zonkle::IpcClient::create({zonkle::qtMainThreadPoster(),
-                                             [probe] { return std::optional<std::filesystem::path>(probe); }, log});
+    auto client = zonkle::IpcClient::create(
+        {zonkle::qtMainThreadPoster(), [probe] { return std::optional<std::filesystem::path>(probe); }, log});
     zonkle::MenuBarViewModel viewModel(client, zonkle::SettingsValues{}, log);
     QObject::connect(&viewModel, &zonkle::MenuBarViewModel::hitCountChanged, [&](qint64 count) {
         if (count == hits) {

@@ -3,12 +3,11 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
-#include <stdexcept>
-#include <thread>
-
 #include <signal.h>
 #include <spawn.h>
+#include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -68,7 +67,9 @@ ChildProcess::ChildProcess(const std::string& executable, const std::vector<std:
     }
 }
 
-ChildProcess::~ChildProcess() { terminate(); }
+ChildProcess::~ChildProcess() {
+    terminate();
+}
 
 bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

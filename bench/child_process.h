@@ -2,9 +2,8 @@
 
 #include <chrono>
 #include <string>
-#include <vector>
-
 #include <sys/types.h>
+#include <vector>
 
 namespace zonkle::bench {
 

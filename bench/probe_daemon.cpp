@@ -19,14 +19,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
+#include <signal.h>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
-
-#include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -99,8 +98,7 @@ int main() {
     const std::string reportPath = environment("ZONKLE_PROBE_REPORT", "");
     const std::string mode = environment("ZONKLE_PROBE_MODE", "idle");
     const long hits = std::strtol(environment("ZONKLE_PROBE_HITS", "0").c_str(), nullptr, 10);
-    const long intervalMicroseconds =
-        std::strtol(environment("ZONKLE_PROBE_INTERVAL_US", "5000").c_str(), nullptr, 10);
+    const long intervalMicroseconds = std::strtol(environment("ZONKLE_PROBE_INTERVAL_US", "5000").c_str(), nullptr, 10);
     const std::int64_t interval =
         (intervalMicroseconds > 0 ? intervalMicroseconds : defaultIntervalMicroseconds) * 1000;
 

@@ -2,10 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
-
 #include <fcntl.h>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,8 +41,8 @@ std::optional<std::string> ProbeReport::readLine(std::chrono::milliseconds timeo
             pending.erase(0, end + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return std::nullopt;
         }

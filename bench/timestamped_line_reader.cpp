@@ -2,9 +2,8 @@
 
 #include <cerrno>
 #include <ctime>
-#include <vector>
-
 #include <unistd.h>
+#include <vector>
 
 namespace zonkle::bench {
 

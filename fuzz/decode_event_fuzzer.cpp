@@ -1,9 +1,6 @@
 // Any bytes as one line: the decoder never crashes, leaks or trips UBSan, and its decision
 // (event or rejection, and the event's fields) agrees with EventKeyCheck.
 
-#include "daemon_link/message_codec.h"
-#include "event_key_check.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +8,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "daemon_link/message_codec.h"
+#include "event_key_check.h"
 
 namespace {
 
@@ -53,8 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Whatever decodes encodes to one line that decodes to the same event.
     if (decoded) {
         const auto encoded = zonkle::encodeEvent(*decoded);
-        if (!encoded || encoded->empty() || encoded->back() != '\n' ||
-            encoded->find('\n') != encoded->size() - 1) {
+        if (!encoded || encoded->empty() || encoded->back() != '\n' || encoded->find('\n') != encoded->size() - 1) {
             fail("a decoded event did not encode to one line", decoded, decoded);
         }
         const auto again = zonkle::decodeEvent(std::string_view(*encoded).substr(0, encoded->size() - 1));

@@ -3,20 +3,19 @@
 // sensitivity that is not finite. Text that is not UTF-8 must not throw; it comes back as
 // well-formed UTF-8. Events get the same round trip.
 
-#include "daemon_link/message_codec.h"
-#include "utf8_text.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "daemon_link/message_codec.h"
+#include "utf8_text.h"
 
 namespace {
 
@@ -94,10 +93,9 @@ void checkCommand(const zonkle::OutboundCommand& command) {
     if (!decoded) {
         fail("an encoded command does not decode", *encoded);
     }
-    const bool sameSensitivity =
-        decoded->sensitivity.has_value() == command.sensitivity.has_value() &&
-        (!command.sensitivity ||
-         std::bit_cast<std::uint64_t>(*decoded->sensitivity) == std::bit_cast<std::uint64_t>(*command.sensitivity));
+    const bool sameSensitivity = decoded->sensitivity.has_value() == command.sensitivity.has_value() &&
+                                 (!command.sensitivity || std::bit_cast<std::uint64_t>(*decoded->sensitivity) ==
+                                                              std::bit_cast<std::uint64_t>(*command.sensitivity));
     if (!sameSensitivity || decoded->paused != command.paused || !textSurvived(command.cmd, decoded->cmd) ||
         !textSurvived(command.sound, decoded->sound)) {
         fail("an encoded command decodes to other values", *encoded);

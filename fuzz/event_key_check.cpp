@@ -1,8 +1,7 @@
 #include "event_key_check.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstddef>
+#include <nlohmann/json.hpp>
 #include <string>
 
 namespace zonkle::fuzz {
@@ -91,8 +90,7 @@ private:
 };
 
 bool isOptionalText(const KeySeen& seen) {
-    return seen.kind == KeySeen::Kind::absent || seen.kind == KeySeen::Kind::null ||
-           seen.kind == KeySeen::Kind::string;
+    return seen.kind == KeySeen::Kind::absent || seen.kind == KeySeen::Kind::null || seen.kind == KeySeen::Kind::string;
 }
 
 std::optional<std::string> optionalText(const KeySeen& seen) {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "daemon_link/inbound_event.h"
-
 #include <optional>
 #include <string_view>
+
+#include "daemon_link/inbound_event.h"
 
 namespace zonkle::fuzz {
 

@@ -3,19 +3,18 @@
 // the framing rules. Most inputs use a small line bound so overflows are cheap to reach;
 // one in sixteen builds long runs around the real 1 MiB bound (slower, so rarer).
 
-#include "daemon_link/line_buffer.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "daemon_link/line_buffer.h"
 
 namespace {
 

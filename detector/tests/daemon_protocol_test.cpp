@@ -102,8 +102,9 @@ TEST(DaemonProtocol, startsTheReplayOnlyWithTheFirstConfig) {
     EXPECT_EQ(countHits(replay(daemon, runningConfig)), 2u);
 }
 
-// Threshold 0.12 g * s^-0.7 within [0.05 g, 1.5 g]. A 1 g knock is missed below s = 0.066 and a
-// 0.06 g knock is caught above s = 3.3: each outcome shows whether the sensitivity was clamped.
+// Threshold 0.09 g * s^-0.5 within [0.05 g, 1.5 g], and a one-sample knock must be 1.3 times over
+// it. A 1 g knock is missed below s = 0.014 and a 0.07 g knock is caught above s = 2.8: each
+// outcome shows whether the sensitivity was clamped.
 TEST(DaemonProtocol, clampsSensitivityIntoItsRange) {
     TempDir dir;
     struct Case {
@@ -112,7 +113,7 @@ TEST(DaemonProtocol, clampsSensitivityIntoItsRange) {
         std::size_t hits;
     };
     for (const Case c :
-         {Case{"0.001", 1.0, 1}, Case{"-3", 1.0, 1}, Case{"50", 0.06, 0}, Case{"1e308", 0.06, 0}, Case{"2", 0.09, 1}}) {
+         {Case{"0.001", 1.0, 1}, Case{"-3", 1.0, 1}, Case{"50", 0.07, 0}, Case{"1e308", 0.07, 0}, Case{"2", 0.09, 1}}) {
         DaemonProcess daemon(replayEnv(writeKnocks(dir.path, {{1.0, c.knock}})));
         const auto lines = replay(daemon, std::string(R"({"cmd":"config","sensitivity":)") + c.sensitivity + "}");
         EXPECT_EQ(countHits(lines), c.hits) << "sensitivity " << c.sensitivity;

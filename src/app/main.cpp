@@ -1,10 +1,10 @@
-#include "state/settings_store.h"
-#include "ui/translations.h"
-#include "zonkle_app.h"
-
 #include <QApplication>
 #include <QLocale>
 #include <QString>
+
+#include "state/settings_store.h"
+#include "ui/translations.h"
+#include "zonkle_app.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);

@@ -1,6 +1,6 @@
 #include "menu_bar_icon.h"
 
-#include "ui/template_image.h"
+#include <memory>
 
 #include <QIconEngine>
 #include <QPainter>
@@ -8,7 +8,7 @@
 #include <QString>
 #include <QSvgRenderer>
 
-#include <memory>
+#include "ui/template_image.h"
 
 namespace zonkle {
 
@@ -33,10 +33,10 @@ public:
         const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
         const QImage image = render(rect.size(), ratio);
         const QSize logical = image.size() / ratio;
-        painter->drawImage(QRect(rect.topLeft() + QPoint((rect.width() - logical.width()) / 2,
-                                                         (rect.height() - logical.height()) / 2),
-                                 logical),
-                           image);
+        painter->drawImage(
+            QRect(rect.topLeft() + QPoint((rect.width() - logical.width()) / 2, (rect.height() - logical.height()) / 2),
+                  logical),
+            image);
     }
 
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {

@@ -10,7 +10,9 @@ namespace {
 constexpr int anchorGap = 4;
 
 // Moves [start, start + length) into [low, high) where it fits; to `low` where it does not.
-int clampSpan(int start, int length, int low, int high) { return std::max(low, std::min(start, high - length)); }
+int clampSpan(int start, int length, int low, int high) {
+    return std::max(low, std::min(start, high - length));
+}
 
 } // namespace
 

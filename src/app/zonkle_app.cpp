@@ -1,7 +1,7 @@
 #include "zonkle_app.h"
 
-#include "menu_bar_icon.h"
-#include "popup_placement.h"
+#include <chrono>
+#include <cstdio>
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -10,8 +10,8 @@
 #include <QPalette>
 #include <QScreen>
 
-#include <chrono>
-#include <cstdio>
+#include "menu_bar_icon.h"
+#include "popup_placement.h"
 
 namespace zonkle {
 

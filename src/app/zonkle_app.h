@@ -1,13 +1,13 @@
 #pragma once
 
-#include "state/settings_store.h"
-#include "ui/content_view.h"
-#include "updates/updater_service.h"
-
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <QTimer>
+
+#include "state/settings_store.h"
+#include "ui/content_view.h"
+#include "updates/updater_service.h"
 
 namespace zonkle {
 

@@ -56,10 +56,7 @@ std::optional<bool> readPaused(const QVariant& stored) {
     if (text == u"true" || text == u"1") {
         return true;
     }
-    if (text == u"false" || text == u"0") {
-        return false;
-    }
-    return std::nullopt;
+    return stored.toBool();
 }
 
 template <typename T> QVariant toVariant(const std::optional<T>& value) {

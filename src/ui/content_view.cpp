@@ -1,12 +1,7 @@
 #include "content_view.h"
 
-#include "plain_button.h"
-#include "popup_outline.h"
-#include "state/menu_bar_view_model.h"
-#include "state/settings_store.h"
-#include "status_dot.h"
-#include "switch_button.h"
-#include "updates/updater_service.h"
+#include <algorithm>
+#include <cmath>
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -19,8 +14,13 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <cmath>
+#include "plain_button.h"
+#include "popup_outline.h"
+#include "state/menu_bar_view_model.h"
+#include "state/settings_store.h"
+#include "status_dot.h"
+#include "switch_button.h"
+#include "updates/updater_service.h"
 
 namespace zonkle {
 
@@ -67,7 +67,9 @@ QFont fontOfSize(QFont font, int pixelSize) {
 }
 
 // The dimmer colour of secondary text.
-QColor secondaryColor(const QPalette& palette) { return palette.color(QPalette::PlaceholderText); }
+QColor secondaryColor(const QPalette& palette) {
+    return palette.color(QPalette::PlaceholderText);
+}
 
 void setTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
@@ -80,7 +82,8 @@ int sliderPosition(double sensitivity) {
     if (std::isnan(sensitivity)) {
         return sliderMinimum;
     }
-    const double tenths = std::round(std::clamp(sensitivity * tenthsPerUnit, double(sliderMinimum), double(sliderMaximum)));
+    const double tenths =
+        std::round(std::clamp(sensitivity * tenthsPerUnit, double(sliderMinimum), double(sliderMaximum)));
     return static_cast<int>(tenths);
 }
 
@@ -198,9 +201,11 @@ QWidget* ContentView::buildSettings() {
     soundPicker = new QComboBox(section);
     soundPicker->setObjectName(QStringLiteral("soundPicker"));
     soundPicker->setAccessibleName(tr("Sound"));
-    soundPicker->setFixedWidth(soundPickerWidth);
     // The names are identifiers, shown and stored verbatim.
     soundPicker->addItems(availableSounds());
+    // 140 wide, or as much wider as the longest name needs in the desktop's font: a name
+    // must not be cut off.
+    soundPicker->setFixedWidth(std::max(soundPickerWidth, soundPicker->sizeHint().width()));
     soundRow->addWidget(soundPicker);
     connect(soundPicker, &QComboBox::activated, this,
             [this](int index) { selectedSound.setValue(soundPicker->itemText(index)); });
@@ -253,7 +258,8 @@ QWidget* ContentView::buildFooter() {
     updateButton->setColor(secondaryColor(palette()));
     updateButton->setEnabled(updaterService.canCheckForUpdates());
     connect(&updaterService, &UpdaterService::canCheckForUpdatesChanged, updateButton, &PlainButton::setEnabled);
-    connect(updateButton, &PlainButton::clicked, this, [this] { updaterService.updaterController().checkForUpdates(); });
+    connect(updateButton, &PlainButton::clicked, this,
+            [this] { updaterService.updaterController().checkForUpdates(); });
 
     quitButton = new PlainButton(QString::fromLatin1(quitSymbol), tr("Quit"), footer);
     quitButton->setObjectName(QStringLiteral("quitButton"));

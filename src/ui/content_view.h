@@ -1,8 +1,8 @@
 #pragma once
 
-#include "state/bound_setting.h"
-
 #include <QWidget>
+
+#include "state/bound_setting.h"
 
 class QComboBox;
 class QLabel;

@@ -1,13 +1,13 @@
 #include "plain_button.h"
 
-#include "template_image.h"
+#include <algorithm>
 
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QSvgRenderer>
 
-#include <algorithm>
+#include "template_image.h"
 
 namespace zonkle {
 
@@ -39,7 +39,9 @@ QColor PlainButton::currentColor() const {
     return shown;
 }
 
-int PlainButton::symbolSize() const { return QFontInfo(font()).pixelSize(); }
+int PlainButton::symbolSize() const {
+    return QFontInfo(font()).pixelSize();
+}
 
 QSize PlainButton::sizeHint() const {
     const QFontMetrics metrics(font());

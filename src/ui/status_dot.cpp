@@ -4,7 +4,9 @@
 
 namespace zonkle {
 
-StatusDot::StatusDot(int diameter, QWidget* parent) : QWidget(parent) { setFixedSize(diameter, diameter); }
+StatusDot::StatusDot(int diameter, QWidget* parent) : QWidget(parent) {
+    setFixedSize(diameter, diameter);
+}
 
 void StatusDot::setColor(const QColor& color) {
     if (color != fill) {

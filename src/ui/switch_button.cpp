@@ -23,9 +23,13 @@ SwitchButton::SwitchButton(QWidget* parent) : QAbstractButton(parent) {
     setCursor(Qt::PointingHandCursor);
 }
 
-QSize SwitchButton::sizeHint() const { return miniSwitchSize; }
+QSize SwitchButton::sizeHint() const {
+    return miniSwitchSize;
+}
 
-bool SwitchButton::hitButton(const QPoint& pos) const { return rect().contains(pos); }
+bool SwitchButton::hitButton(const QPoint& pos) const {
+    return rect().contains(pos);
+}
 
 void SwitchButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -34,9 +38,9 @@ void SwitchButton::paintEvent(QPaintEvent*) {
         painter.setOpacity(disabledOpacity);
     }
 
-    const QRectF track = QRectF(QPointF(0, 0), QSizeF(miniSwitchSize))
-                             .translated((width() - miniSwitchSize.width()) / 2.0,
-                                         (height() - miniSwitchSize.height()) / 2.0);
+    const QRectF track =
+        QRectF(QPointF(0, 0), QSizeF(miniSwitchSize))
+            .translated((width() - miniSwitchSize.width()) / 2.0, (height() - miniSwitchSize.height()) / 2.0);
     const qreal trackRadius = track.height() / 2.0;
 
     QColor offTrack = palette().color(QPalette::WindowText);

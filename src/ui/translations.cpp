@@ -15,7 +15,8 @@ constexpr const char* embeddedTranslationsDir = ":/i18n";
 
 Translations::Translations(const QLocale& locale) {
     auto own = std::make_unique<QTranslator>();
-    if (own->load(locale, QStringLiteral("zonkle"), QStringLiteral("_"), QString::fromLatin1(embeddedTranslationsDir))) {
+    if (own->load(locale, QStringLiteral("zonkle"), QStringLiteral("_"),
+                  QString::fromLatin1(embeddedTranslationsDir))) {
         QCoreApplication::installTranslator(own.get());
         installed.push_back(std::move(own));
         ownFound = true;

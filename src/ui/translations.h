@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QLocale>
-#include <QTranslator>
-
 #include <memory>
 #include <vector>
+
+#include <QLocale>
+#include <QTranslator>
 
 namespace zonkle {
 

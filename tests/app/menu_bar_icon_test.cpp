@@ -1,11 +1,11 @@
-#include "app/menu_bar_icon.h"
+#include <gtest/gtest.h>
 
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
 #include <QRect>
 
-#include <gtest/gtest.h>
+#include "app/menu_bar_icon.h"
 
 namespace zonkle {
 namespace {
@@ -61,9 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Slots, MenuBarIconSlotTest,
                          ::testing::Values(SlotCase{18, 1.0, 18}, SlotCase{24, 1.0, 18}, SlotCase{32, 1.0, 18},
                                            SlotCase{24, 2.0, 36}, SlotCase{16, 1.0, 16}));
 
-TEST(MenuBarIconTest, isATemplateImage) { EXPECT_TRUE(menuBarIcon(Qt::black).isMask()); }
-
-TEST(MenuBarIconTest, paintsCentredInTheRectangleItIsGiven) {
+TEST(MenuBarIconTest, isATemplatePaintedCentredInTheRectangleItIsGiven) {
+    EXPECT_TRUE(menuBarIcon(Qt::black).isMask());
     QImage canvas(40, 30, QImage::Format_ARGB32);
     canvas.fill(Qt::transparent);
     {

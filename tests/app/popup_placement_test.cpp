@@ -1,11 +1,10 @@
-#include "app/popup_placement.h"
+#include <gtest/gtest.h>
+#include <ostream>
 
 #include <QRect>
 #include <QSize>
 
-#include <gtest/gtest.h>
-
-#include <ostream>
+#include "app/popup_placement.h"
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QRect& r, std::ostream* out) {
@@ -23,7 +22,9 @@ struct PlacementCase {
     QRect expected;
 };
 
-void PrintTo(const PlacementCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const PlacementCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 constexpr QSize panel{250, 200};
 const QRect screen1024{0, 0, 1024, 768};

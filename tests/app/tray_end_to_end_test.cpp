@@ -1,4 +1,6 @@
-#include "virtual_display.h"
+#include <gtest/gtest.h>
+#include <optional>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
@@ -9,10 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
-#include <optional>
-#include <vector>
+#include "virtual_display.h"
 
 namespace zonkle {
 namespace {
@@ -98,10 +97,10 @@ protected:
         trayer.setProcessEnvironment(environment());
         trayer.setStandardOutputFile(path("trayer.log"));
         trayer.setStandardErrorFile(path("trayer.log"), QIODevice::Append);
-        trayer.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                                                QStringLiteral("right"), QStringLiteral("--widthtype"),
-                                                QStringLiteral("request"), QStringLiteral("--height"),
-                                                QStringLiteral("24")});
+        trayer.start(QStringLiteral("trayer"),
+                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                      QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                      QStringLiteral("--height"), QStringLiteral("24")});
         ASSERT_TRUE(trayer.waitForStarted(waitLimitMs));
         ASSERT_TRUE(QTest::qWaitFor([this] { return display.systemTrayRunning(); }, waitLimitMs))
             << "trayer did not take the tray: " << read("trayer.log");

@@ -1,16 +1,15 @@
 #include "virtual_display.h"
 
-#include <QByteArray>
-#include <QDeadlineTimer>
-#include <QStandardPaths>
-#include <QStringList>
-
-#include <xcb/xcb.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <xcb/xcb.h>
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QStandardPaths>
+#include <QStringList>
 
 namespace zonkle::test {
 
@@ -47,7 +46,9 @@ xcb_atom_t atom(xcb_connection_t* connection, const QByteArray& name) {
 
 } // namespace
 
-bool VirtualDisplay::xvfbInstalled() { return !QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty(); }
+bool VirtualDisplay::xvfbInstalled() {
+    return !QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty();
+}
 
 VirtualDisplay::VirtualDisplay() = default;
 
@@ -76,7 +77,8 @@ bool VirtualDisplay::start(QString& error) {
     QByteArray number;
     while (!number.endsWith('\n')) {
         if (deadline.hasExpired() || !xvfb.waitForReadyRead(int(deadline.remainingTime()))) {
-            error = QStringLiteral("Xvfb reported no display number: ") + QString::fromLocal8Bit(xvfb.readAllStandardError());
+            error = QStringLiteral("Xvfb reported no display number: ") +
+                    QString::fromLocal8Bit(xvfb.readAllStandardError());
             return false;
         }
         number += xvfb.readAllStandardOutput();
@@ -138,8 +140,8 @@ std::vector<XWindow> VirtualDisplay::visibleWindows(const QString& instanceName)
 bool VirtualDisplay::click(QPoint point) const {
     // No --sync: it waits for a motion event, and there is none when the pointer is
     // already there. The server handles the move before the click in any case.
-    return runXdotool({QStringLiteral("mousemove"), QString::number(point.x()),
-                       QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
+    return runXdotool({QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
+                       QStringLiteral("click"), QStringLiteral("1")});
 }
 
 bool VirtualDisplay::key(const QString& keySequence) const {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <vector>
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
-
-#include <vector>
 
 namespace zonkle::test {
 

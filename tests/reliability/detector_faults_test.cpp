@@ -3,19 +3,17 @@
 // For each fault: what the application logs, that it keeps running and still answers a
 // settings change after the fault, and that the change is stored.
 
-#include "install_tree.h"
-#include "running_app.h"
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
-#include <signal.h>
+#include "install_tree.h"
+#include "running_app.h"
 
 namespace zonkle::test {
 namespace {
@@ -91,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, DetectorLaunchFault,
     testing::Values(LaunchFault{"missing", Detector::missing,
                                 "Failed to find thwack-core-daemon in application bundle. Check Build Phases."},
-                    LaunchFault{"notExecutable", Detector::notExecutable, "Failed to start Go daemon: Permission denied"},
+                    LaunchFault{"notExecutable", Detector::notExecutable,
+                                "Failed to start Go daemon: Permission denied"},
                     LaunchFault{"textFileWithoutInterpreter", Detector::textWithoutInterpreter,
                                 "Failed to start Go daemon: Exec format error"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -121,7 +120,8 @@ TEST_P(DetectorEndingFault, reapsItAndReportsLaterPushesAsFailedWritesWithoutDyi
 
 INSTANTIATE_TEST_SUITE_P(Rows, DetectorEndingFault,
                          testing::Values(EndingFault{"exitsAtOnce", "exit 3", {}},
-                                         EndingFault{"crashesInTheMiddleOfALine", R"(hits 2; write {"type":"ev; crash)",
+                                         EndingFault{"crashesInTheMiddleOfALine",
+                                                     R"(hits 2; write {"type":"ev; crash)",
                                                      {hitPrefix + "1", hitPrefix + "2"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 

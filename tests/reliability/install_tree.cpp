@@ -1,19 +1,18 @@
 #include "install_tree.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <gtest/gtest.h>
 
 namespace zonkle::test {
 
 namespace {
 
-constexpr QFileDevice::Permissions everyoneMayEnter = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                       QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                                       QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                                       QFileDevice::ExeOther;
+constexpr QFileDevice::Permissions everyoneMayEnter =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+    QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
 constexpr QFileDevice::Permissions everyoneMayWrite =
     everyoneMayEnter | QFileDevice::WriteGroup | QFileDevice::WriteOther;
 
@@ -57,11 +56,17 @@ void InstallTree::installDetector(Detector detector) {
     }
 }
 
-QString InstallTree::settingsPath() const { return path("config/Zonkle/Zonkle.conf"); }
+QString InstallTree::settingsPath() const {
+    return path("config/Zonkle/Zonkle.conf");
+}
 
-QString InstallTree::settingsDirectory() const { return path("config/Zonkle"); }
+QString InstallTree::settingsDirectory() const {
+    return path("config/Zonkle");
+}
 
-void InstallTree::writeSettings(const QByteArray& contents) { writeFile(settingsPath(), contents); }
+void InstallTree::writeSettings(const QByteArray& contents) {
+    writeFile(settingsPath(), contents);
+}
 
 QByteArray InstallTree::settingsBytes() const {
     QFile file(settingsPath());

@@ -1,8 +1,7 @@
-#include <QCoreApplication>
-
 #include <gtest/gtest.h>
-
 #include <signal.h>
+
+#include <QCoreApplication>
 
 int main(int argc, char** argv) {
     // A detector that vanishes must cost a log line, never this process.

@@ -2,12 +2,12 @@
 // panel (actions in ZONKLE_ROBOT_ACTIONS). Placed in a temporary install tree like the
 // real binary, it finds its detector in <tree>/libexec/zonkle/.
 
+#include <QApplication>
+#include <QString>
+
 #include "app/zonkle_app.h"
 #include "scripted_user.h"
 #include "state/settings_store.h"
-
-#include <QApplication>
-#include <QString>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);

@@ -1,14 +1,13 @@
 #include "running_app.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-
 #include <chrono>
-
 #include <grp.h>
 #include <signal.h>
 #include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 
 namespace zonkle::test {
 

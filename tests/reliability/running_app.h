@@ -1,15 +1,14 @@
 #pragma once
 
+#include <functional>
+#include <sys/types.h>
+#include <vector>
+
 #include <QByteArray>
 #include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
-
-#include <functional>
-#include <vector>
-
-#include <sys/types.h>
 
 namespace zonkle::test {
 

@@ -1,6 +1,6 @@
 #include "scripted_user.h"
 
-#include "daemon_link/log_line.h"
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include <unistd.h>
+#include "daemon_link/log_line.h"
 
 namespace zonkle::test {
 

@@ -3,20 +3,18 @@
 // write, or the application killed right after a change. For each: what the detector is
 // sent first, what is logged, that a change is still pushed, and what the file holds after.
 
-#include "install_tree.h"
-#include "running_app.h"
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <optional>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <array>
-#include <filesystem>
-#include <optional>
-
-#include <unistd.h>
+#include "install_tree.h"
+#include "running_app.h"
 
 namespace zonkle::test {
 namespace {
@@ -27,7 +25,9 @@ const QByteArray saveFailurePrefix = "Failed to save settings to ";
 constexpr uid_t nobodyUser = 65534;
 constexpr gid_t nobodyGroup = 65534;
 
-QByteArray pushLine(const char* values) { return QByteArray("Syncing Config -> Sensitivity: ") + values; }
+QByteArray pushLine(const char* values) {
+    return QByteArray("Syncing Config -> Sensitivity: ") + values;
+}
 
 // The "key=value" lines of the file's [General] section, read without QSettings.
 QList<QByteArray> generalEntries(const QByteArray& file) {
@@ -92,21 +92,27 @@ TEST_P(SettingsFileFault, startsWithWhatIsReadableAndStoresAChangeWithoutLosingT
 INSTANTIATE_TEST_SUITE_P(
     Rows, SettingsFileFault,
     testing::Values(
-        FileFault{"missing", std::nullopt,
+        FileFault{"missing",
+                  std::nullopt,
                   R"({"cmd":"config","sensitivity":0.5,"sound":"default","paused":false})",
-                  pushLine("0.5, Sound: default, Paused: false"), "next-sound",
-                  pushLine("0.5, Sound: anime-ahhh, Paused: false"), {"selectedSound=anime-ahhh"}},
+                  pushLine("0.5, Sound: default, Paused: false"),
+                  "next-sound",
+                  pushLine("0.5, Sound: anime-ahhh, Paused: false"),
+                  {"selectedSound=anime-ahhh"}},
         // A line of garbage and the NUL bytes a lost write can leave behind.
         FileFault{"syntacticallyBroken",
                   QByteArray("[General]\nsensitivity=1.5\n\x01\x02 not ini [[[\nselectedSound=fart\n\0\0\0\0\0\0", 60),
                   R"({"cmd":"config","sensitivity":1.5,"sound":"fart","paused":false})",
-                  pushLine("1.5, Sound: fart, Paused: false"), "toggle-pause",
+                  pushLine("1.5, Sound: fart, Paused: false"),
+                  "toggle-pause",
                   pushLine("1.5, Sound: fart, Paused: true"),
                   {"isPaused=true", "selectedSound=fart", "sensitivity=1.5"}},
         // Hand-edited: a word for a number, a list for a name, "maybe" for a flag.
-        FileFault{"valuesOfTheWrongType", "[General]\nsensitivity=abc\nselectedSound=a, b\nisPaused=maybe\n",
+        FileFault{"valuesOfTheWrongType",
+                  "[General]\nsensitivity=abc\nselectedSound=a, b\nisPaused=maybe\n",
                   R"({"cmd":"config","sensitivity":0.5,"sound":"default","paused":false})",
-                  pushLine("0.5, Sound: default, Paused: false"), "slider-right 1",
+                  pushLine("0.5, Sound: default, Paused: false"),
+                  "slider-right 1",
                   pushLine("0.6, Sound: default, Paused: false"),
                   {"isPaused=maybe", "selectedSound=a, b", "sensitivity=0.6"}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -165,9 +171,8 @@ struct PanelState {
     friend bool operator==(const PanelState&, const PanelState&) = default;
 };
 
-constexpr const char* changes =
-    "slider-right 1; next-sound; toggle-pause; slider-right 1; next-sound; toggle-pause; "
-    "slider-left 1; next-sound; toggle-pause; slider-right 1; slider-right 1; toggle-pause";
+constexpr const char* changes = "slider-right 1; next-sound; toggle-pause; slider-right 1; next-sound; toggle-pause; "
+                                "slider-left 1; next-sound; toggle-pause; slider-right 1; slider-right 1; toggle-pause";
 constexpr std::array<PanelState, 13> statesAfter{{{5, 0, false},
                                                   {6, 0, false},
                                                   {6, 1, false},

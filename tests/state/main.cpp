@@ -1,17 +1,15 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "helper_modes.h"
+#include "test_support.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-
     if (const auto exitCode = zonkle::test::runHelperMode(argc, argv)) {
         return *exitCode;
     }
@@ -23,7 +21,6 @@ int main(int argc, char** argv) {
     }
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configHome.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, configHome.path());
 
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,8 +1,7 @@
-#include <QApplication>
-
 #include <gtest/gtest.h>
-
 #include <optional>
+
+#include <QApplication>
 
 // The widgets need a QApplication (the tests run it offscreen); listing the tests, as the
 // build does, needs none and so no display either.

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "daemon_link/daemon_client.h"
-#include "updates/updater_controller.h"
-
 #include <ostream>
 #include <vector>
+
+#include "daemon_link/daemon_client.h"
+#include "updates/updater_controller.h"
 
 namespace zonkle {
 

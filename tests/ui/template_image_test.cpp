@@ -1,11 +1,11 @@
-#include "ui/template_image.h"
+#include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QSvgRenderer>
 
-#include <gtest/gtest.h>
+#include "ui/template_image.h"
 
 namespace zonkle {
 namespace {
@@ -65,15 +65,16 @@ TEST_P(TemplateImageFitTest, fitsIntoTheBoxKeepingProportionsCentredInOneColour)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, TemplateImageFitTest,
-    ::testing::Values(FitCase{18, 18, 1.0, QRect(0, 0, 18, 18)},
-                      // Wide: full width, a third of the height, in the middle.
-                      FitCase{36, 12, 1.0, QRect(0, 6, 18, 6)}, FitCase{36, 12, 2.0, QRect(0, 12, 36, 12)},
-                      // Tall: full height, centred across.
-                      FitCase{12, 18, 1.0, QRect(3, 0, 12, 18)},
-                      // Small images are enlarged to fill the box.
-                      FitCase{4, 4, 1.0, QRect(0, 0, 18, 18)}, FitCase{4, 4, 2.0, QRect(0, 0, 36, 36)}));
+INSTANTIATE_TEST_SUITE_P(Shapes, TemplateImageFitTest,
+                         ::testing::Values(FitCase{18, 18, 1.0, QRect(0, 0, 18, 18)},
+                                           // Wide: full width, a third of the height, in the middle.
+                                           FitCase{36, 12, 1.0, QRect(0, 6, 18, 6)},
+                                           FitCase{36, 12, 2.0, QRect(0, 12, 36, 12)},
+                                           // Tall: full height, centred across.
+                                           FitCase{12, 18, 1.0, QRect(3, 0, 12, 18)},
+                                           // Small images are enlarged to fill the box.
+                                           FitCase{4, 4, 1.0, QRect(0, 0, 18, 18)},
+                                           FitCase{4, 4, 2.0, QRect(0, 0, 36, 36)}));
 
 TEST(TemplateImageTest, unreadableImageGivesATransparentImageOfTheBoxSize) {
     QSvgRenderer renderer(QByteArray("not an svg"));
