@@ -54,8 +54,8 @@ MenuBarViewModel::MenuBarViewModel(std::shared_ptr<DaemonClient> client, Setting
         QMetaObject::invokeMethod(
             self.data(), [target = self.data(), event] { target->handleEvent(event); }, Qt::QueuedConnection);
     };
-    this->client->start();
     const SettingsValues initial = readSettings();
+    this->client->start();
     syncConfig(initial.sensitivity, initial.sound, initial.paused);
 }
 

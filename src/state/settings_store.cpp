@@ -56,7 +56,10 @@ std::optional<bool> readPaused(const QVariant& stored) {
     if (text == u"true" || text == u"1") {
         return true;
     }
-    return stored.toBool();
+    if (text == u"false" || text == u"0") {
+        return false;
+    }
+    return std::nullopt;
 }
 
 template <typename T> QVariant toVariant(const std::optional<T>& value) {
