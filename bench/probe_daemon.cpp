@@ -8,7 +8,7 @@
 //   ZONKLE_PROBE_START         "signal": write the hits only once SIGUSR1 has arrived
 //
 // It waits for the first line on standard input (the app's first "config") and reports
-// "config <ns> <pid>"; with ZONKLE_PROBE_START=signal it then waits for SIGUSR1, so the
+// "config <ns> <pid> <ns its main() began>"; with ZONKLE_PROBE_START=signal it then waits for SIGUSR1, so the
 // harness can let the app finish starting first. In latency mode it writes one hit line every interval and afterwards
 // reports "hit <i> <ns>" for each, the time taken just before its write. In burst mode it
 // writes all hit lines at once and reports "burst <ns before> <ns after>". Then it reports
@@ -95,6 +95,7 @@ bool waitForFirstLine() {
 } // namespace
 
 int main() {
+    const std::int64_t startedAt = monotonicNanoseconds();
     const std::string reportPath = environment("ZONKLE_PROBE_REPORT", "");
     const std::string mode = environment("ZONKLE_PROBE_MODE", "idle");
     const long hits = std::strtol(environment("ZONKLE_PROBE_HITS", "0").c_str(), nullptr, 10);
@@ -118,7 +119,8 @@ int main() {
     if (!waitForFirstLine()) {
         return 0;
     }
-    tell("config " + std::to_string(monotonicNanoseconds()) + ' ' + std::to_string(getpid()));
+    tell("config " + std::to_string(monotonicNanoseconds()) + ' ' + std::to_string(getpid()) + ' ' +
+         std::to_string(startedAt));
 
     // Later commands (a panel push, for example) must never find a full pipe.
     std::thread drain(drainInputUntilEnd);

@@ -54,8 +54,8 @@ MenuBarViewModel::MenuBarViewModel(std::shared_ptr<DaemonClient> client, Setting
         QMetaObject::invokeMethod(
             self.data(), [target = self.data(), event] { target->handleEvent(event); }, Qt::QueuedConnection);
     };
-    const SettingsValues initial = readSettings();
     this->client->start();
+    const SettingsValues initial = readSettings();
     syncConfig(initial.sensitivity, initial.sound, initial.paused);
 }
 
@@ -79,7 +79,7 @@ void MenuBarViewModel::handleEvent(const InboundEvent& event) {
         log("Ping/Pong test successful.");
     } else if (event.type == "event" && event.action == "hit") {
         ++hits;
-        emit hitCountChanged(hits);
+
         log("Hit detected by Go daemon! #" + std::to_string(hits));
     } else if (event.type == "error") {
         log("Error: " + debugOptionalText(event.action));
