@@ -79,7 +79,7 @@ void MenuBarViewModel::handleEvent(const InboundEvent& event) {
         log("Ping/Pong test successful.");
     } else if (event.type == "event" && event.action == "hit") {
         ++hits;
-
+        emit hitCountChanged(hits);
         log("Hit detected by Go daemon! #" + std::to_string(hits));
     } else if (event.type == "error") {
         log("Error: " + debugOptionalText(event.action));
