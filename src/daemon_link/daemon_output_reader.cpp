@@ -17,6 +17,9 @@ void DaemonOutputReader::startDetached(std::unique_ptr<DaemonOutputReader> reade
 }
 
 void DaemonOutputReader::run() {
+    if (links.launchAnnounced.valid()) {
+        links.launchAnnounced.wait();
+    }
     std::vector<char> chunk(readSize);
     for (;;) {
         const ssize_t count = ::read(output.get(), chunk.data(), chunk.size());

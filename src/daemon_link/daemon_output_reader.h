@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,9 @@ public:
         std::function<bool()> scheduleDelivery;
         // Expires with the client; from then on the output is read and dropped.
         std::weak_ptr<const void> owner;
+        // Ready once the client has logged the launch, so that no line about the daemon's
+        // output can come before "Go daemon started successfully.".
+        std::shared_future<void> launchAnnounced;
     };
 
     DaemonOutputReader(FileDescriptor output, Links links);

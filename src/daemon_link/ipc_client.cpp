@@ -1,6 +1,7 @@
 #include "ipc_client.h"
 
 #include <cerrno>
+#include <future>
 #include <fcntl.h>
 #include <system_error>
 #include <utility>
@@ -77,6 +78,7 @@ void IpcClient::start() {
         return;
     }
     launched = true;
+    std::promise<void> launchAnnounced;
     DaemonOutputReader::Links links{events, spawned.process, options.log,
                                     [weak = weak_from_this()] {
                                         auto client = weak.lock();
@@ -85,7 +87,7 @@ void IpcClient::start() {
                                         }
                                         return client != nullptr;
                                     },
-                                    weak_from_this()};
+                                    weak_from_this(), launchAnnounced.get_future().share()};
     try {
         DaemonOutputReader::startDetached(
             std::make_unique<DaemonOutputReader>(std::move(stdoutRead), std::move(links)));
@@ -102,6 +104,7 @@ void IpcClient::start() {
     process = std::move(spawned.process);
     running = true;
     options.log(startedText);
+    launchAnnounced.set_value();
 }
 
 void IpcClient::send(const OutboundCommand& command) {
