@@ -3,8 +3,8 @@
 
 #include <QApplication>
 
-// The dialogs need a QApplication (the tests run it offscreen); listing the tests, as the
-// build does, needs none and so no display either.
+// Widgets, icons and dialogs need a QApplication (the tests run it offscreen); listing the tests,
+// as the build does, needs none and so no display either.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     std::optional<QApplication> app;
