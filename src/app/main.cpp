@@ -1,8 +1,8 @@
+#include <csignal>
+
 #include <QApplication>
 #include <QLocale>
 #include <QString>
-
-#include <csignal>
 
 #include "state/settings_store.h"
 #include "ui/translations.h"

@@ -1,8 +1,8 @@
 #include "ipc_client.h"
 
 #include <cerrno>
-#include <future>
 #include <fcntl.h>
+#include <future>
 #include <system_error>
 #include <utility>
 
@@ -79,7 +79,9 @@ void IpcClient::start() {
     }
     launched = true;
     std::promise<void> launchAnnounced;
-    DaemonOutputReader::Links links{events, spawned.process, options.log,
+    DaemonOutputReader::Links links{events,
+                                    spawned.process,
+                                    options.log,
                                     [weak = weak_from_this()] {
                                         auto client = weak.lock();
                                         if (client) {
@@ -87,7 +89,8 @@ void IpcClient::start() {
                                         }
                                         return client != nullptr;
                                     },
-                                    weak_from_this(), launchAnnounced.get_future().share()};
+                                    weak_from_this(),
+                                    launchAnnounced.get_future().share()};
     try {
         DaemonOutputReader::startDetached(
             std::make_unique<DaemonOutputReader>(std::move(stdoutRead), std::move(links)));
