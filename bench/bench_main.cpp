@@ -22,6 +22,12 @@ constexpr double nanosecondsPerMillisecond = 1e6;
 constexpr double nanosecondsPerMicrosecond = 1e3;
 constexpr double kibPerMib = 1024;
 
+std::string text(double value, int decimals) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
+}
+
 struct Series {
     std::vector<double> zonkle;
     std::vector<double> reference;
@@ -59,45 +65,49 @@ int main(int argc, char** argv) {
 
         Series startup, memory, idle, startupIdle, latencyMedian, latencyP99, burst, stall;
         for (int run = 1; run <= options.runs; ++run) {
-            const auto app = zonkleSteady(tree, report, options);
-            const auto bare = bareSteady(tree, report, options);
-            add(startup, app.startupNs, bare.startupNs);
-            add(memory, app.rssKib, bare.rssKib);
-            add(idle, app.idleSwitches, bare.idleSwitches);
-            add(startupIdle, app.startupIdleSwitches, bare.startupIdleSwitches);
-
-            auto appLatency = zonkleHits(tree, report, "latency", options.latencyHits, options);
-            auto catLatency = relayedHits(tree, report, "latency", options.latencyHits, options);
-            add(latencyMedian, zonkle::bench::percentile(appLatency.latenciesNs, 50),
-                zonkle::bench::percentile(catLatency.latenciesNs, 50));
-            add(latencyP99, zonkle::bench::percentile(appLatency.latenciesNs, 99),
-                zonkle::bench::percentile(catLatency.latenciesNs, 99));
-
-            const auto appBurst = zonkleHits(tree, report, "burst", options.burstHits, options);
-            const auto catBurst = relayedHits(tree, report, "burst", options.burstHits, options);
-            const auto rate = [&](const HitRun& r) {
-                return static_cast<double>(options.burstHits) * 1e9 /
-                       static_cast<double>(r.lastArrival - r.writtenAt.front());
-            };
-            add(burst, rate(appBurst), rate(catBurst));
-
-            const auto inProcess = inProcessStall(tree, report, options);
-            add(stall, inProcess.burstNs, inProcess.quietNs);
-
-            std::fprintf(
-                stderr,
-                "run %d: start-up %.1f/%.1f ms, RSS %.0f/%.0f KiB, idle switches %.0f/%.0f%s (from 2 s after exec "
-                "%.0f/%.0f), latency "
-                "median %.0f/%.0f us p99 %.0f/%.0f us, burst %.0f/%.0f hits/s, stall %.1f/%.1f ms in %.2f s\n",
-                run, app.startupNs / nanosecondsPerMillisecond, bare.startupNs / nanosecondsPerMillisecond, app.rssKib,
-                bare.rssKib, app.idleSwitches, bare.idleSwitches,
-                app.busyThreads.empty() ? "" : (" [" + app.busyThreads + " ]").c_str(), app.startupIdleSwitches,
-                bare.startupIdleSwitches, latencyMedian.zonkle.back() / nanosecondsPerMicrosecond,
-                latencyMedian.reference.back() / nanosecondsPerMicrosecond,
-                latencyP99.zonkle.back() / nanosecondsPerMicrosecond,
-                latencyP99.reference.back() / nanosecondsPerMicrosecond, burst.zonkle.back(), burst.reference.back(),
-                inProcess.burstNs / nanosecondsPerMillisecond, inProcess.quietNs / nanosecondsPerMillisecond,
-                inProcess.elapsedNs / 1e9);
+            std::string progress = "run " + std::to_string(run) + ":";
+            if (options.measures("steady")) {
+                const auto app = zonkleSteady(tree, report, options);
+                const auto bare = bareSteady(tree, report, options);
+                add(startup, app.startupNs, bare.startupNs);
+                add(memory, app.rssKib, bare.rssKib);
+                add(idle, app.idleSwitches, bare.idleSwitches);
+                add(startupIdle, app.startupIdleSwitches, bare.startupIdleSwitches);
+                progress += " start-up " + text(app.startupNs / nanosecondsPerMillisecond, 1) + "/" +
+                            text(bare.startupNs / nanosecondsPerMillisecond, 1) + " ms, RSS " + text(app.rssKib, 0) +
+                            "/" + text(bare.rssKib, 0) + " KiB, idle switches " + text(app.idleSwitches, 0) + "/" +
+                            text(bare.idleSwitches, 0) + app.busyThreads + " (from 2 s after exec " +
+                            text(app.startupIdleSwitches, 0) + "/" + text(bare.startupIdleSwitches, 0) + ");";
+            }
+            if (options.measures("latency")) {
+                const auto app = zonkleHits(tree, report, "latency", options.latencyHits, options);
+                const auto cat = relayedHits(tree, report, "latency", options.latencyHits, options);
+                add(latencyMedian, percentile(app.latenciesNs, 50), percentile(cat.latenciesNs, 50));
+                add(latencyP99, percentile(app.latenciesNs, 99), percentile(cat.latenciesNs, 99));
+                progress += " latency median " + text(latencyMedian.zonkle.back() / nanosecondsPerMicrosecond, 0) +
+                            "/" + text(latencyMedian.reference.back() / nanosecondsPerMicrosecond, 0) + " us, p99 " +
+                            text(latencyP99.zonkle.back() / nanosecondsPerMicrosecond, 0) + "/" +
+                            text(latencyP99.reference.back() / nanosecondsPerMicrosecond, 0) + " us;";
+            }
+            if (options.measures("burst")) {
+                const auto rate = [&](const HitRun& r) {
+                    return static_cast<double>(options.burstHits) * 1e9 /
+                           static_cast<double>(r.lastArrival - r.writtenAt.front());
+                };
+                const auto app = zonkleHits(tree, report, "burst", options.burstHits, options);
+                const auto cat = relayedHits(tree, report, "burst", options.burstHits, options);
+                add(burst, rate(app), rate(cat));
+                progress +=
+                    " burst " + text(burst.zonkle.back(), 0) + "/" + text(burst.reference.back(), 0) + " hits/s;";
+            }
+            if (options.measures("stall")) {
+                const auto inProcess = inProcessStall(tree, report, options);
+                add(stall, inProcess.burstNs, inProcess.quietNs);
+                progress += " stall " + text(inProcess.burstNs / nanosecondsPerMillisecond, 1) + "/" +
+                            text(inProcess.quietNs / nanosecondsPerMillisecond, 1) + " ms over " +
+                            text(inProcess.elapsedNs / 1e9, 2) + " s;";
+            }
+            std::fprintf(stderr, "%s\n", progress.c_str());
         }
 
         const auto median = [](const std::vector<double>& v) { return summarize(v).median; };
@@ -107,29 +117,34 @@ int main(int argc, char** argv) {
                     options.runs);
         std::printf("| Benchmark | Zonkle | Reference | Ratio | Target | Verdict |\n");
         std::printf("|---|---|---|---|---|---|\n");
-        row("Start-up: exec to first \"config\" at the detector (ref: bare Qt app, exec to first loop turn)", "ms",
-            startup, nanosecondsPerMillisecond, 1, "ratio <= 1.5", median(startup.ratio) <= 1.5);
-        row("Memory: VmRSS 2 s after start-up (ref: bare Qt app)", "MiB", memory, kibPerMib, 1, "ratio <= 1.25",
-            median(memory.ratio) <= 1.25);
-        row(("Idle: context switches, all threads, " + std::to_string(options.idleSeconds) +
-             " s from 2 s after start-up (ref: bare Qt app)")
-                .c_str(),
-            "", idle, 1, 0, "0", worst(idle.zonkle) == 0);
-        row(("Idle, " + std::to_string(options.idleSeconds) +
-             " s from 2 s after exec (Zonkle still waiting for a tray)")
-                .c_str(),
-            "", startupIdle, 1, 0, "0", worst(startupIdle.zonkle) == 0);
-        row("Hit latency, median of 500 hits 5 ms apart (ref: cat relay)", "us", latencyMedian,
-            nanosecondsPerMicrosecond, 0, "ratio <= 3", median(latencyMedian.ratio) <= 3);
-        row("Hit latency, 99th percentile (ref: cat relay)", "us", latencyP99, nanosecondsPerMicrosecond, 0,
-            "< 1000 us", median(latencyP99.zonkle) < 1000 * nanosecondsPerMicrosecond);
-        row("Burst: 200,000 hit lines, written to \"#200000\" logged (ref: cat relay)", "hits/s", burst, 1, 0,
-            ">= 200,000 hits/s", median(burst.zonkle) >= 200'000);
-        row("In-process 1,000,000-line burst: longest main-loop gap of a 1 ms timer (ref: same timer, quiet)", "ms",
-            stall, nanosecondsPerMillisecond, 1, "< 50 ms", median(stall.zonkle) < 50 * nanosecondsPerMillisecond);
-        std::printf("\nWorst runs: idle switches %.0f, latency p99 %.0f us, burst %.0f hits/s (min), stall %.1f ms.\n",
-                    worst(idle.zonkle), worst(latencyP99.zonkle) / nanosecondsPerMicrosecond,
-                    summarize(burst.zonkle).min, worst(stall.zonkle) / nanosecondsPerMillisecond);
+        if (options.measures("steady")) {
+            row("Start-up: exec to first \"config\" at the detector (ref: bare Qt app, exec to first loop turn)", "ms",
+                startup, nanosecondsPerMillisecond, 1, "ratio <= 1.5", median(startup.ratio) <= 1.5);
+            row("Memory: VmRSS 2 s after start-up (ref: bare Qt app)", "MiB", memory, kibPerMib, 1, "ratio <= 1.25",
+                median(memory.ratio) <= 1.25);
+            row(("Idle: context switches, all threads, " + std::to_string(options.idleSeconds) +
+                 " s from 2 s after start-up (ref: bare Qt app)")
+                    .c_str(),
+                "", idle, 1, 0, "0", worst(idle.zonkle) == 0);
+            row(("Idle, " + std::to_string(options.idleSeconds) +
+                 " s from 2 s after exec (Zonkle still waiting for a tray)")
+                    .c_str(),
+                "", startupIdle, 1, 0, "0", worst(startupIdle.zonkle) == 0);
+        }
+        if (options.measures("latency")) {
+            row("Hit latency, median of 500 hits 5 ms apart (ref: cat relay)", "us", latencyMedian,
+                nanosecondsPerMicrosecond, 0, "ratio <= 3", median(latencyMedian.ratio) <= 3);
+            row("Hit latency, 99th percentile (ref: cat relay)", "us", latencyP99, nanosecondsPerMicrosecond, 0,
+                "< 1000 us", median(latencyP99.zonkle) < 1000 * nanosecondsPerMicrosecond);
+        }
+        if (options.measures("burst")) {
+            row("Burst: 200,000 hit lines, written to \"#200000\" logged (ref: cat relay)", "hits/s", burst, 1, 0,
+                ">= 200,000 hits/s", median(burst.zonkle) >= 200'000);
+        }
+        if (options.measures("stall")) {
+            row("In-process 1,000,000-line burst: longest main-loop gap of a 1 ms timer (ref: same timer, quiet)", "ms",
+                stall, nanosecondsPerMillisecond, 1, "< 50 ms", median(stall.zonkle) < 50 * nanosecondsPerMillisecond);
+        }
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "zonkle-bench: %s\n", error.what());

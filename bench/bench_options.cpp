@@ -22,15 +22,21 @@ BenchOptions BenchOptions::parse(int argc, char** argv) {
             options.runs = std::stoi(value);
         } else if (name == "--idle-seconds") {
             options.idleSeconds = std::stoi(value);
+        } else if (name == "--only") {
+            options.only = value;
         } else {
             throw std::runtime_error("unknown option " + std::string(name));
         }
     }
     if (options.zonkle.empty() || options.probe.empty() || options.bare.empty() || options.stall.empty()) {
         throw std::runtime_error("usage: zonkle-bench --zonkle PATH --probe PATH --bare PATH --stall PATH "
-                                 "[--runs N] [--idle-seconds S]");
+                                 "[--runs N] [--idle-seconds S] [--only steady,latency,burst,stall]");
     }
     return options;
+}
+
+bool BenchOptions::measures(const std::string& group) const {
+    return ("," + only + ",").find("," + group + ",") != std::string::npos;
 }
 
 } // namespace zonkle::bench

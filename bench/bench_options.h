@@ -17,8 +17,13 @@ struct BenchOptions {
     long latencyIntervalMicroseconds = 5000;
     long burstHits = 200'000;
     long stallHits = 1'000'000;
+    // Which groups to measure: "steady" (start-up, memory, idle), "latency", "burst", "stall".
+    std::string only = "steady,latency,burst,stall";
 
-    // --zonkle PATH --probe PATH --bare PATH --stall PATH [--runs N] [--idle-seconds S]; throws on misuse.
+    bool measures(const std::string& group) const;
+
+    // --zonkle PATH --probe PATH --bare PATH --stall PATH [--runs N] [--idle-seconds S] [--only GROUPS];
+    // throws on misuse.
     static BenchOptions parse(int argc, char** argv);
 };
 

@@ -1,5 +1,6 @@
 // Any bytes as one line: the decoder never crashes, leaks or trips UBSan, and its decision
-// (event or rejection, and the event's fields) agrees with EventKeyCheck.
+// (event or rejection, and the event's fields) agrees with EventKeyCheck. The same bytes read
+// as a command must not crash either, and a command that decodes survives a round trip.
 
 #include <cstddef>
 #include <cstdint>
@@ -59,6 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto again = zonkle::decodeEvent(std::string_view(*encoded).substr(0, encoded->size() - 1));
         if (again != decoded) {
             fail("encoding a decoded event does not decode back", again, decoded);
+        }
+    }
+    if (const auto command = zonkle::decodeCommand(line)) {
+        const auto encoded = zonkle::encodeCommand(*command);
+        if (!encoded || zonkle::decodeCommand(std::string_view(*encoded).substr(0, encoded->size() - 1)) != command) {
+            std::fprintf(stderr, "a decoded command does not survive encoding\n");
+            std::abort();
         }
     }
     return 0;

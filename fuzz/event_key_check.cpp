@@ -103,6 +103,11 @@ std::optional<std::string> optionalText(const KeySeen& seen) {
 } // namespace
 
 std::optional<InboundEvent> EventKeyCheck::expectedEvent(std::string_view line) {
+    // JSON text never holds a raw NUL byte (in a string it must be escaped); nlohmann's lexer
+    // would take one for the end of its input and accept whatever came before it.
+    if (line.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
     KeyRecorder recorder;
     const bool wellFormed = Json::sax_parse(line.begin(), line.end(), &recorder);
     if (!wellFormed || !recorder.topLevelIsObject) {

@@ -18,9 +18,6 @@ using namespace std::chrono_literals;
 // Generous: the suite runs on a busy two-core machine.
 constexpr auto waitLimit = 60s;
 constexpr int readSliceMilliseconds = 20;
-// The conventional unprivileged account.
-constexpr uid_t nobodyUser = 65534;
-constexpr gid_t nobodyGroup = 65534;
 
 } // namespace
 
@@ -29,7 +26,7 @@ RunningApp::RunningApp(const QString& program, const QProcessEnvironment& enviro
     if (user == User::unprivileged && ::geteuid() == 0) {
         // Root ignores file permissions; the unreadable and unwritable cases need a plain user.
         process.setChildProcessModifier([] {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(nobodyGroup) != 0 || ::setuid(nobodyUser) != 0) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(unprivilegedGroup) != 0 || ::setuid(unprivilegedUser) != 0) {
                 ::_exit(127);
             }
         });

@@ -12,6 +12,10 @@
 
 namespace zonkle::test {
 
+// The conventional unprivileged account, which tests that need file permissions to matter run as.
+inline constexpr uid_t unprivilegedUser = 65534;
+inline constexpr gid_t unprivilegedGroup = 65534;
+
 // The application (or zonkle-robot) running as a child of the test, its standard output
 // collected line by line. Killed on destruction if still running.
 class RunningApp final {

@@ -22,8 +22,6 @@ namespace {
 using Detector = InstallTree::Detector;
 
 const QByteArray saveFailurePrefix = "Failed to save settings to ";
-constexpr uid_t nobodyUser = 65534;
-constexpr gid_t nobodyGroup = 65534;
 
 QByteArray pushLine(const char* values) {
     return QByteArray("Syncing Config -> Sensitivity: ") + values;
@@ -144,7 +142,7 @@ TEST_F(SettingsFault, directoryThatIsNotWritableKeepsTheFileAsItWasAndTheChangeI
     tree.openToEveryone();
     if (::geteuid() == 0) {
         // The file is the user's own; only the directory refuses the new file.
-        ASSERT_EQ(::chown(tree.settingsPath().toLocal8Bit().constData(), nobodyUser, nobodyGroup), 0);
+        ASSERT_EQ(::chown(tree.settingsPath().toLocal8Bit().constData(), unprivilegedUser, unprivilegedGroup), 0);
     } else {
         QFile::setPermissions(tree.settingsDirectory(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     }
