@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <signal.h>
 
 #include <QJsonDocument>
@@ -68,6 +69,7 @@ struct LaunchFault {
     const char* name;
     Detector detector;
     QByteArray logLine;
+    friend void PrintTo(const LaunchFault& row, std::ostream* out) { *out << row.name; }
 };
 
 class DetectorLaunchFault : public DetectorFault, public testing::WithParamInterface<LaunchFault> {};
@@ -99,6 +101,7 @@ struct EndingFault {
     const char* name;
     const char* daemonActions;
     QList<QByteArray> linesBeforeTheEnd;
+    friend void PrintTo(const EndingFault& row, std::ostream* out) { *out << row.name; }
 };
 
 class DetectorEndingFault : public DetectorFault, public testing::WithParamInterface<EndingFault> {};

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
+#include <ostream>
 #include <unistd.h>
 
 #include <QDir>
@@ -68,6 +69,7 @@ struct FileFault {
     const char* change;
     QByteArray changedPush;
     QList<QByteArray> entriesAfter;
+    friend void PrintTo(const FileFault& row, std::ostream* out) { *out << row.name; }
 };
 
 class SettingsFileFault : public SettingsFault, public testing::WithParamInterface<FileFault> {};
@@ -226,7 +228,8 @@ TEST_P(KilledAfterChange, keepsEveryChangeThatReturnedAndTheNextLaunchSendsIt) {
     EXPECT_TRUE(next.waitForLine(pushLineFor(statesAfter[matching])));
 }
 
-INSTANTIATE_TEST_SUITE_P(ChangeNumber, KilledAfterChange, testing::Values(1, 4, 8, 12));
+INSTANTIATE_TEST_SUITE_P(Kills, KilledAfterChange, testing::Values(1, 4, 8, 12),
+                         [](const auto& info) { return "afterChange" + std::to_string(info.param); });
 
 } // namespace
 } // namespace zonkle::test
