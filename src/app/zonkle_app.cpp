@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
+#include <QTimer>
 
 #include "menu_bar_icon.h"
 #include "popup_placement.h"
@@ -22,7 +23,6 @@ using namespace std::chrono_literals;
 constexpr const char* applicationTitle = "Zonkle";
 // A desktop session may start its tray after the applications it launches.
 constexpr auto systemTrayWait = 5s;
-constexpr auto systemTrayPollInterval = 250ms;
 
 } // namespace
 
@@ -38,13 +38,11 @@ ZonkleApp::ZonkleApp(QObject* parent) : QObject(parent), panel(updaterService, s
     trayIcon.setToolTip(QString::fromLatin1(applicationTitle));
     connect(&trayIcon, &QSystemTrayIcon::activated, this, &ZonkleApp::onTrayActivated);
 
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        trayIcon.show();
-    } else {
-        trayDeadline.setRemainingTime(systemTrayWait);
-        trayPoll.setInterval(systemTrayPollInterval);
-        connect(&trayPoll, &QTimer::timeout, this, &ZonkleApp::waitForSystemTray);
-        trayPoll.start();
+    // Qt embeds the icon as soon as a tray appears, also one that starts later, so there is
+    // nothing to poll: one look after the wait decides whether the panel needs a window.
+    trayIcon.show();
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        QTimer::singleShot(systemTrayWait, this, &ZonkleApp::fallBackWithoutSystemTray);
     }
 }
 
@@ -83,12 +81,8 @@ void ZonkleApp::togglePanel() {
     panel.show();
 }
 
-void ZonkleApp::waitForSystemTray() {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        trayPoll.stop();
-        trayIcon.show();
-    } else if (trayDeadline.hasExpired()) {
-        trayPoll.stop();
+void ZonkleApp::fallBackWithoutSystemTray() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         std::fprintf(stderr, "Zonkle: no system tray found, so the panel is shown in a window instead.\n");
         std::fflush(stderr);
         showPanelInWindow();

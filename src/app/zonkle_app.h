@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 #include "state/settings_store.h"
 #include "ui/content_view.h"
@@ -28,15 +26,13 @@ protected:
 private:
     void onTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void togglePanel();
-    void waitForSystemTray();
+    void fallBackWithoutSystemTray();
     void showPanelInWindow();
 
     UpdaterService updaterService;
     SettingsStore settings;
     ContentView panel;
     QSystemTrayIcon trayIcon;
-    QTimer trayPoll;
-    QDeadlineTimer trayDeadline;
     bool panelIsWindow = false;
 };
 
