@@ -61,8 +61,10 @@ void resetPeakResident() {
 class IpcClientTest : public ::testing::Test {
 protected:
     IpcClientTest() {
-        directory = fs::temp_directory_path() / ("zonkle-ipc-" + std::to_string(::getpid()) + "-" +
-                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        // Parameterized test names hold a '/', which must not make a nested directory.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        directory = fs::temp_directory_path() / ("zonkle-ipc-" + std::to_string(::getpid()) + "-" + name);
         fs::remove_all(directory);
         fs::create_directories(directory);
     }
