@@ -38,9 +38,13 @@ ZonkleApp::ZonkleApp(QObject* parent) : QObject(parent), panel(updaterService, s
     trayIcon.setToolTip(QString::fromLatin1(applicationTitle));
     connect(&trayIcon, &QSystemTrayIcon::activated, this, &ZonkleApp::onTrayActivated);
 
-    // Qt embeds the icon as soon as a tray appears, also one that starts later, so there is
-    // nothing to poll: one look after the wait decides whether the panel needs a window.
-    trayIcon.show();
+    // On X11, Qt embeds the icon as soon as a tray appears, also one that starts later, so there
+    // is nothing to poll: one look after the wait decides whether the panel needs a window.
+    // Elsewhere (offscreen, say) nothing can watch for a later tray.
+    const bool trayMayAppear = QGuiApplication::platformName() == QLatin1String("xcb");
+    if (QSystemTrayIcon::isSystemTrayAvailable() || trayMayAppear) {
+        trayIcon.show();
+    }
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         QTimer::singleShot(systemTrayWait, this, &ZonkleApp::fallBackWithoutSystemTray);
     }
