@@ -38,13 +38,6 @@ std::vector<double> detect(const std::vector<AccelSample>& samples, double sensi
     return hits;
 }
 
-TEST(JerkDetector, reportsAKnockAtItsSampleAndOnlyOnce) {
-    const auto hits = detect(atRest(3.0, {{1.0, 0.5}, {2.0, 0.2}}));
-    ASSERT_EQ(hits.size(), 2u);
-    EXPECT_DOUBLE_EQ(hits[0], 1.0);
-    EXPECT_DOUBLE_EQ(hits[1], 2.0);
-}
-
 TEST(JerkDetector, ignoresKnocksWithinTheRefractoryPeriod) {
     EXPECT_EQ(detect(atRest(3.0, {{1.0, 0.5}, {1.2, 0.5}})).size(), 1u);
     EXPECT_EQ(detect(atRest(3.0, {{1.0, 0.5}, {1.35, 0.5}})).size(), 2u);
@@ -63,15 +56,22 @@ TEST(JerkDetector, detectsMoreKnocksAtHigherSensitivity) {
     EXPECT_EQ(detect(samples, 2.0), (std::vector<double>{1.0, 2.0, 3.0}));
 }
 
-TEST(JerkDetector, raisesItsThresholdWhileTheDeviceShakes) {
-    // Shaking with 0.04 g jerks lifts the noise term to about 0.5 g within seconds; at rest
-    // the same 0.25 g knock is a hit.
+TEST(JerkDetector, raisesItsThresholdWhileTheDeviceShakesOrIsCarried) {
+    // Shaking with 0.04 g jerks lifts the noise term to about 0.5 g within seconds. Walking bobs
+    // the device by 0.15 g at 2 Hz: hardly any jerk, but the whole device moves, so a 0.3 g knock
+    // is taken for a footstep. At rest both knocks are hits.
     auto shaking = atRest(6.0, {{5.0, 0.25}});
     for (std::size_t n = 30; n < shaking.size(); ++n) {
         shaking[n].z += (n % 2 == 0 ? 0.02 : -0.02);
     }
+    auto walking = atRest(6.0, {{5.0, 0.3}});
+    for (auto& s : walking) {
+        s.z += 0.15 * std::sin(2.0 * std::numbers::pi * 2.0 * s.t);
+    }
     EXPECT_TRUE(detect(shaking).empty());
     EXPECT_EQ(detect(atRest(6.0, {{5.0, 0.25}})).size(), 1u);
+    EXPECT_TRUE(detect(walking).empty());
+    EXPECT_EQ(detect(atRest(6.0, {{5.0, 0.3}})).size(), 1u);
 }
 
 // A device at rest struck at t0: the chassis rings at 25 Hz and dies away within tau.
@@ -95,17 +95,6 @@ TEST(JerkDetector, confirmsALightKnockOnlyIfItRingsOn) {
     EXPECT_TRUE(detect(ringing(1.0, 0.53, 0.006)).empty());
     // A short ring struck hard enough is a hit at its first sample.
     EXPECT_EQ(detect(ringing(1.0, 0.8, 0.006)), (std::vector<double>{1.01}));
-}
-
-TEST(JerkDetector, raisesItsThresholdWhileTheDeviceIsCarried) {
-    // Walking bobs the device by 0.15 g at 2 Hz: hardly any jerk, but the whole device moves.
-    // A 0.3 g knock, a hit at rest, is then taken for a footstep.
-    auto walking = atRest(6.0, {{5.0, 0.3}});
-    for (auto& s : walking) {
-        s.z += 0.15 * std::sin(2.0 * std::numbers::pi * 2.0 * s.t);
-    }
-    EXPECT_TRUE(detect(walking).empty());
-    EXPECT_EQ(detect(atRest(6.0, {{5.0, 0.3}})).size(), 1u);
 }
 
 TEST(JerkDetector, startsAfreshAfterAGapInTheReadings) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "accel_replay.h"
-#include "scene_generator.h"
 #include "wav_reader.h"
 #include "wav_writer.h"
 
@@ -137,34 +136,6 @@ TEST(CsvReplay, namesTheLineThatIsWrong) {
         EXPECT_EQ(AccelReplay::fromCsv(dir.path / "bad.csv", why), nullptr) << c.text;
         EXPECT_NE(why.find(c.where), std::string::npos) << why;
     }
-}
-
-TEST(SceneFiles, replayTheSameReadingsAsTheSceneInMemory) {
-    TempDir dir;
-    const Scene scene = SceneGenerator::generate(SceneGenerator::Kind::accelCarrying, 9, 3.0);
-    const auto path = scene.write(dir.path / "carry");
-    std::string why;
-    auto replay = AccelReplay::fromCsv(path, why);
-    ASSERT_NE(replay, nullptr) << why;
-    AccelSample s;
-    std::size_t n = 0;
-    while (replay->read(s) == ReadStatus::ok) {
-        ASSERT_LT(n, scene.accel.size());
-        EXPECT_NEAR(s.z, scene.accel[n].z, 1e-5);
-        ++n;
-    }
-    EXPECT_EQ(n, scene.accel.size());
-}
-
-TEST(SceneGenerator, makesTheSameSceneFromTheSameSeedAndAnotherFromAnother) {
-    using K = SceneGenerator::Kind;
-    const auto a = SceneGenerator::generate(K::micOwnSounds, 5, 4.0);
-    const auto b = SceneGenerator::generate(K::micOwnSounds, 5, 4.0);
-    const auto c = SceneGenerator::generate(K::micOwnSounds, 6, 4.0);
-    EXPECT_EQ(a.audio, b.audio);
-    EXPECT_EQ(a.hits, b.hits);
-    EXPECT_NE(a.audio, c.audio);
-    EXPECT_NE(a.sound, c.sound);
 }
 
 } // namespace

@@ -56,13 +56,6 @@ INSTANTIATE_TEST_SUITE_P(All, Sounds,
                              return name;
                          });
 
-TEST(SoundBank, givesTheDefaultSoundForAnUnknownName) {
-    const SoundBank bank(rate);
-    EXPECT_EQ(&bank.find("nope"), &bank.find("default"));
-    EXPECT_EQ(&bank.find(""), &bank.find("default"));
-    EXPECT_NE(&bank.find("fart"), &bank.find("default"));
-}
-
 TEST(SoundBank, scalesLengthsWithTheSampleRate) {
     const SoundBank low(16000);
     const SoundBank high(48000);
@@ -125,19 +118,6 @@ TEST(SoundPlayer, cutsOffTheSoundThatPlaysWhenANewOneStarts) {
     EXPECT_EQ(sink.written.front(), 0.25f);
     EXPECT_EQ(sink.written[chunk], -0.5f);
     EXPECT_EQ(sink.written.back(), -0.5f);
-}
-
-TEST(SoundPlayer, playsASoundToItsEndWhenNothingInterrupts) {
-    const std::vector<float> sound(12345, 0.1f);
-    auto owned = std::make_unique<HoldingSink>();
-    HoldingSink& sink = *owned;
-    sink.release();
-    SoundPlayer player(std::move(owned));
-    player.play(sound);
-    player.waitUntilIdle();
-    const std::lock_guard lock(sink.mutex);
-    EXPECT_EQ(sink.written, sound);
-    EXPECT_EQ(sink.discards, 0);
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -149,16 +148,6 @@ TEST_F(IpcClientTest, daemonInheritsOnlyTheStandardDescriptors) {
     EXPECT_EQ(received[0], event("fds", std::nullopt, "0 1 2"));
 }
 
-TEST_F(IpcClientTest, deliversEventsInLineOrderAcrossReads) {
-    start(R"(write {"type":"a"}\n{"type":"b"}\n{"type":"c; wait-stdin-lines 1; write "}\n{"type":"d"}\n)");
-    ASSERT_TRUE(waitForEvents(2));
-    EXPECT_EQ(received, (std::vector{event("a"), event("b")})); // c waits for the rest of its line
-    client->send(defaultConfig);
-    ASSERT_TRUE(waitForEvents(4));
-    EXPECT_EQ(received, (std::vector{event("a"), event("b"), event("c"), event("d")}));
-    EXPECT_EQ(logs(), Lines{startedLog});
-}
-
 TEST_F(IpcClientTest, logsEachUndecodableLineAndNeverDecodesAPartialLastLine) {
     start(R"(pid; write {"type":"a"}\r\n\n{"action":"hit"}\n{"type":"event","action":7}\nnot json\n)"
           R"({"type":"b","message":null,"x":1}\n{"type":"c"}; exit 0)");
@@ -199,20 +188,6 @@ TEST_F(IpcClientTest, deliversABurstInOrderAFewHundredEventsPerTask) {
         ASSERT_EQ(received[i], event("event", "hit", std::to_string(i + 1)));
     }
     EXPECT_LE(mostPerTask, IpcClient::maxEventsPerDelivery);
-}
-
-TEST_F(IpcClientTest, readsTheCallbackWhenTheDeliveryRuns) {
-    start(R"(line {"type":"a"}; wait-stdin-lines 1; line {"type":"b"})");
-    ASSERT_TRUE(mainThread.waitForTask());
-    client->onEventReceived = nullptr;
-    mainThread.runPending();
-    std::vector<InboundEvent> later;
-    client->onEventReceived = [&](const InboundEvent& e) { later.push_back(e); };
-    client->send(defaultConfig);
-    ASSERT_TRUE(mainThread.runUntil([&] { return !later.empty(); }));
-    EXPECT_TRUE(received.empty());
-    EXPECT_EQ(later, std::vector{event("b")});
-    EXPECT_EQ(logs(), Lines{startedLog});
 }
 
 TEST_F(IpcClientTest, stopSendsQuitThenClosesInputThenTerminatesAndIsFinal) {
@@ -340,30 +315,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LaunchFailure{"textWithoutInterpreter", "echo hello\n", fs::perms::owner_all,
                                     "Failed to start Go daemon: Exec format error"}),
     [](const auto& info) { return std::string(info.param.behaviour); });
-
-TEST_F(IpcClientTest, startsAfterAFailedStartAndTheEarlierCommandWaitsInThePipe) {
-    const fs::path executable = directory / "thwack-core-daemon";
-    fs::copy_file(testDaemon, executable);
-    fs::permissions(executable, fs::perms::owner_read | fs::perms::owner_write);
-    start("", executable);
-    client->send(defaultConfig);
-    fs::permissions(executable, fs::perms::owner_all);
-    client->start();
-    ASSERT_TRUE(client->isRunning());
-    ASSERT_TRUE(test::eventually([&] { return !recorded().empty(); }));
-    EXPECT_EQ(recorded(), Lines{configLine});
-    EXPECT_EQ(logs(), (Lines{"Failed to start Go daemon: Permission denied", startedLog}));
-}
-
-TEST_F(IpcClientTest, destroyingTheClientWhileItsReaderIsBlockedIsSafe) {
-    start("pid"); // then waits for the end of its input
-    const pid_t pid = daemonPid();
-    mainThread.runPending();
-    client.reset(); // closes the daemon's input; the reader is blocked in read
-    EXPECT_TRUE(test::eventually([&] { return reaped(pid); }));
-    EXPECT_EQ(recorded(), Lines{"<EOF>"});
-    EXPECT_EQ(logs(), Lines{startedLog});
-}
 
 TEST_F(IpcClientTest, destroyingTheClientReleasesAReaderWaitingForTheMainThread) {
     start("pid; wait-stdin-lines 1; hits 100000"); // far more than the queue holds

@@ -25,38 +25,26 @@ struct DecodeCase {
 
 const DecodeCase decodeCases[] = {
     {"hit", R"({"type":"event","action":"hit"})", event("event", "hit")},
-    {"keys in any order", R"({"action":"hit","type":"event"})", event("event", "hit")},
     {"null message is absent", R"({"type":"event","action":"hit","message":null})", event("event", "hit")},
-    {"null action is absent", R"({"type":"event","action":null})", event("event")},
-    {"extra number ignored", R"({"type":"event","action":"hit","count":3})", event("event", "hit")},
     {"extra object ignored", R"({"type":"event","x":{"y":[1,null]},"action":"hit"})", event("event", "hit")},
     {"all three kept", R"({"type":"error","action":"mic","message":"gone"})", event("error", "mic", "gone")},
-    {"case kept as sent", R"({"type":"EVENT","action":"hit"})", event("EVENT", "hit")},
     {"white space and CR around", " \t{\"type\":\"a\"} \r", event("a")},
     {"escaped line feed", R"({"type":"a","message":"x\ny"})", event("a", std::nullopt, "x\ny")},
     {"unicode escape", R"({"type":"\u00e9"})", event("\xc3\xa9")},
-    {"raw UTF-8", "{\"type\":\"\xc3\xa9\"}", event("\xc3\xa9")},
     {"empty line", "", std::nullopt},
-    {"blank line", " \r", std::nullopt},
     {"no type", R"({"action":"hit"})", std::nullopt},
-    {"null type", R"({"type":null,"action":"hit"})", std::nullopt},
     {"number type", R"({"type":5})", std::nullopt},
     {"number action", R"({"type":"event","action":7})", std::nullopt},
-    {"boolean message", R"({"type":"event","message":true})", std::nullopt},
     {"key case matters", R"({"Type":"event"})", std::nullopt},
     {"array", R"([{"type":"a"}])", std::nullopt},
-    {"bare string", R"("type")", std::nullopt},
     {"two objects", R"({"type":"a"}{"type":"b"})", std::nullopt},
     {"trailing garbage", R"({"type":"a"} x)", std::nullopt},
     {"truncated", R"({"type":"a")", std::nullopt},
     {"trailing comma", R"({"type":"a",})", std::nullopt},
-    {"single quotes", R"({'type':'a'})", std::nullopt},
-    {"comment", R"(/* c */ {"type":"a"})", std::nullopt},
     {"invalid UTF-8", "{\"type\":\"\xff\"}", std::nullopt},
     {"overlong UTF-8", "{\"type\":\"\xc0\xaf\"}", std::nullopt},
     {"raw control byte", "{\"type\":\"a\x01\"}", std::nullopt},
     {"NUL inside", "{\"type\":\"a\0\"}"s, std::nullopt},
-    {"NUL after", "{\"type\":\"a\"}\0"s, std::nullopt},
     {"NUL then garbage", "{\"type\":\"a\"}\0{[junk"s, std::nullopt},
     {"deep nesting", std::string(200000, '['), std::nullopt},
     {"deep nesting under an ignored key",
@@ -101,30 +89,6 @@ TEST(MessageCodec, replacesInvalidUtf8InCommandsInsteadOfFailing) {
     const auto line = encodeCommand(config(0.5, "bad\xff", false));
     ASSERT_TRUE(line);
     EXPECT_EQ(decodeCommand(line->substr(0, line->size() - 1)), config(0.5, "bad\xef\xbf\xbd", false));
-}
-
-TEST(MessageCodec, roundTripsBothRecords) {
-    for (const double sensitivity : {0.0, 0.1, 1e-300, 123456789.125, std::numeric_limits<double>::max()}) {
-        const auto command = config(sensitivity, "Glass", true);
-        const auto line = encodeCommand(command);
-        ASSERT_TRUE(line);
-        EXPECT_EQ(decodeCommand(line->substr(0, line->size() - 1)), command) << *line;
-    }
-    const auto hit = event("event", "hit", "m");
-    const auto line = encodeEvent(hit);
-    ASSERT_TRUE(line);
-    EXPECT_EQ(*line, "{\"type\":\"event\",\"action\":\"hit\",\"message\":\"m\"}\n");
-    EXPECT_EQ(decodeEvent(line->substr(0, line->size() - 1)), hit);
-}
-
-TEST(MessageCodec, rejectsCommandsWithWrongTypes) {
-    for (const char* line :
-         {R"({"sound":"a"})", R"({"cmd":"config","sensitivity":"0.5"})", R"({"cmd":"config","sensitivity":1e400})",
-          R"({"cmd":"config","paused":"true"})", R"({"cmd":"config","sound":5})", R"({"cmd":"config","paused":1})"}) {
-        EXPECT_EQ(decodeCommand(line), std::nullopt) << line;
-    }
-    EXPECT_EQ(decodeCommand(R"({"paused":null,"cmd":"config","sensitivity":2})"),
-              (OutboundCommand{"config", 2.0, std::nullopt, std::nullopt}));
 }
 
 } // namespace

@@ -84,11 +84,6 @@ void TestMainThread::dropPending() {
     // Destroyed outside the lock: a task may hold the last reference to a client.
 }
 
-std::size_t TestMainThread::pendingTasks() const {
-    std::lock_guard lock(state->mutex);
-    return state->tasks.size();
-}
-
 std::vector<std::string> TestMainThread::logLines() const {
     std::lock_guard lock(state->mutex);
     return state->logs;

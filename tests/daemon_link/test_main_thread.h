@@ -37,7 +37,6 @@ public:
     bool runOne();
     void dropPending();
 
-    std::size_t pendingTasks() const;
     std::vector<std::string> logLines() const;
 
 private:

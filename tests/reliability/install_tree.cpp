@@ -16,12 +16,6 @@ constexpr QFileDevice::Permissions everyoneMayEnter =
 constexpr QFileDevice::Permissions everyoneMayWrite =
     everyoneMayEnter | QFileDevice::WriteGroup | QFileDevice::WriteOther;
 
-void writeFile(const QString& path, const QByteArray& contents) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    file.write(contents);
-}
-
 } // namespace
 
 InstallTree::InstallTree() {
@@ -37,23 +31,8 @@ QString InstallTree::installApp(const QString& executable) {
     return copy;
 }
 
-void InstallTree::installDetector(Detector detector) {
-    const QString daemon = path("libexec/zonkle/thwack-core-daemon");
-    switch (detector) {
-    case Detector::testDaemon:
-        ASSERT_TRUE(QFile::copy(QString::fromLatin1(ZONKLE_TEST_DAEMON), daemon));
-        break;
-    case Detector::missing:
-        break;
-    case Detector::notExecutable:
-        ASSERT_TRUE(QFile::copy(QString::fromLatin1(ZONKLE_TEST_DAEMON), daemon));
-        QFile::setPermissions(daemon, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
-        break;
-    case Detector::textWithoutInterpreter:
-        writeFile(daemon, "echo this is not a program\n");
-        QFile::setPermissions(daemon, everyoneMayEnter);
-        break;
-    }
+void InstallTree::installDetector() {
+    ASSERT_TRUE(QFile::copy(QString::fromLatin1(ZONKLE_TEST_DAEMON), path("libexec/zonkle/thwack-core-daemon")));
 }
 
 QString InstallTree::settingsPath() const {
@@ -65,7 +44,9 @@ QString InstallTree::settingsDirectory() const {
 }
 
 void InstallTree::writeSettings(const QByteArray& contents) {
-    writeFile(settingsPath(), contents);
+    QFile file(settingsPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
 }
 
 QByteArray InstallTree::settingsBytes() const {

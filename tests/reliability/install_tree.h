@@ -12,13 +12,12 @@ namespace zonkle::test {
 // <root>/libexec/zonkle/, and a home whose settings live in <root>/config/Zonkle/Zonkle.conf.
 class InstallTree final {
 public:
-    enum class Detector { testDaemon, missing, notExecutable, textWithoutInterpreter };
-
     InstallTree();
 
     // Copies the executable into bin/ (once) and returns the copy's path.
     QString installApp(const QString& executable);
-    void installDetector(Detector detector);
+    // Copies the test daemon in as the detector.
+    void installDetector();
 
     QString settingsPath() const;
     QString settingsDirectory() const;

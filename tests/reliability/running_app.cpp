@@ -106,19 +106,6 @@ std::vector<pid_t> RunningApp::children() const {
     return pids;
 }
 
-long RunningApp::peakResidentKiB() const {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid()));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
-
 void RunningApp::kill() {
     ::kill(pid(), SIGKILL);
     process.waitForFinished();

@@ -42,7 +42,6 @@ public:
     pid_t pid() const { return static_cast<pid_t>(process.processId()); }
     // The application's child processes, zombies included: its detector while one exists.
     std::vector<pid_t> children() const;
-    long peakResidentKiB() const;
     void kill();
 
 private:

@@ -121,21 +121,13 @@ TEST_F(ViewModelTest, logsAndCountsRecognisedEventsAndIgnoresAllOthers) {
         {{"event", "pong", std::nullopt}, "Ping/Pong test successful."},
         {{"error", "boom", "disk full"}, "Error: Optional(\"boom\")"},
         {{"error", std::nullopt, "disk full"}, "Error: nil"},
-        {{"error", "", std::nullopt}, "Error: Optional(\"\")"},
         {{"error", "say \"hi\"\\\n\r\t", std::nullopt}, "Error: Optional(\"say \\\"hi\\\"\\\\\\n\\r\\t\")"},
         {{"error", std::string("\x1b[31m\0\x7f", 7), std::nullopt}, "Error: Optional(\"\\u{1b}[31m\\0\\u{7f}\")"},
-        {{"error", "caf\xc3\xa9 'x'", std::nullopt}, "Error: Optional(\"caf\xc3\xa9 'x'\")"},
         {{"hit", std::nullopt, std::nullopt}, ""},
-        {{"hit", "hit", std::nullopt}, ""},
         {{"event", std::nullopt, "hit"}, ""},
         {{"EVENT", "hit", std::nullopt}, ""},
-        {{"Event", "hit", std::nullopt}, ""},
         {{"event", "Hit", std::nullopt}, ""},
-        {{"event", "PONG", std::nullopt}, ""},
         {{"event", "hit ", std::nullopt}, ""},
-        {{"Error", "boom", std::nullopt}, ""},
-        {{"status", "ready", std::nullopt}, ""},
-        {{"", "hit", std::nullopt}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.event.type + " / " + c.event.action.value_or("(none)"));
@@ -156,18 +148,11 @@ TEST(MenuBarViewModelText, writesSensitivitiesAsTheShortestDecimalThatReadsBack)
     const std::vector<std::pair<double, std::string>> cases{
         {0.0, "0.0"},
         {-0.0, "-0.0"},
-        {-1.0, "-1.0"},
-        {7.25, "7.25"},
         {0.1 + 0.2, "0.30000000000000004"},
         {7 * 0.1, "0.7000000000000001"},
-        {100000.0, "100000.0"},
-        {0.0001, "0.0001"},
         {0.00001, "1e-05"},
         {1e16, "1e+16"},
         {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
-        {std::numeric_limits<double>::denorm_min(), "5e-324"},
-        {-std::numeric_limits<double>::infinity(), "-inf"},
-        {std::numeric_limits<double>::quiet_NaN(), "nan"},
     };
     for (const auto& [value, expected] : cases) {
         EXPECT_EQ(MenuBarViewModel::sensitivityText(value), expected);

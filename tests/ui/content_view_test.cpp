@@ -3,18 +3,13 @@
 #include <memory>
 #include <string>
 
-#include <QApplication>
 #include <QComboBox>
-#include <QImage>
 #include <QLabel>
 #include <QLocale>
 #include <QSettings>
 #include <QSlider>
-#include <QStyle>
-#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include "panel_doubles.h"
 #include "state/bound_setting.h"
@@ -22,7 +17,6 @@
 #include "state/settings_store.h"
 #include "ui/content_view.h"
 #include "ui/plain_button.h"
-#include "ui/status_dot.h"
 #include "ui/switch_button.h"
 #include "ui/translations.h"
 #include "updates/updater_service.h"
@@ -144,32 +138,6 @@ TEST_F(ContentViewTest, pauseSwitchStoresTheFlagAndPushesOnceWithTheOtherValuesU
     EXPECT_EQ(panelPushes().back(), config(1.3, "fart", false));
 }
 
-TEST_F(ContentViewTest, headerShowsActiveInGreenAndPausedInDimmedSecondaryColours) {
-    build();
-    panel->show();
-    auto* text = child<QLabel>("statusText");
-    auto* dot = child<StatusDot>("statusDot");
-    const QColor primary = panel->palette().color(QPalette::WindowText);
-
-    EXPECT_EQ(text->text(), QStringLiteral("Active"));
-    EXPECT_EQ(text->palette().color(QPalette::WindowText), primary);
-    const QColor green = dot->color();
-    EXPECT_EQ(green.alpha(), 255);
-    EXPECT_GT(green.green(), 2 * green.red());
-    EXPECT_GT(green.green(), 2 * green.blue());
-    // What is painted, not only what is set.
-    EXPECT_EQ(dot->grab().toImage().pixelColor(dot->width() / 2, dot->height() / 2).rgb(), green.rgb());
-    EXPECT_EQ(dot->size(), QSize(8, 8));
-
-    QTest::mouseClick(child<SwitchButton>("pauseSwitch"), Qt::LeftButton);
-
-    EXPECT_EQ(text->text(), QStringLiteral("Paused"));
-    const QColor secondary = text->palette().color(QPalette::WindowText);
-    EXPECT_NE(secondary, primary);
-    EXPECT_EQ(dot->color().rgb(), secondary.rgb());
-    EXPECT_NEAR(dot->color().alphaF(), secondary.alphaF() * 0.5, 0.01);
-}
-
 TEST_F(ContentViewTest, soundPickerListsTheSoundNamesVerbatimAndStoresTheChosenNameWithOnePush) {
     build();
     panel->show();
@@ -191,20 +159,6 @@ TEST_F(ContentViewTest, soundPickerListsTheSoundNamesVerbatimAndStoresTheChosenN
         ASSERT_EQ(panelPushes().size(), before + 1) << name.toStdString();
         EXPECT_EQ(panelPushes().back(), config(0.5, name.toStdString(), false));
     }
-}
-
-TEST_F(ContentViewTest, soundPickerShowsEveryNameUncut) {
-    build();
-    panel->show();
-    auto* picker = child<QComboBox>("soundPicker");
-    QStyleOptionComboBox option;
-    option.initFrom(picker);
-    const QRect field =
-        picker->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, picker);
-    for (const QString& name : availableSounds()) {
-        EXPECT_GE(field.width(), picker->fontMetrics().horizontalAdvance(name)) << name.toStdString();
-    }
-    EXPECT_LE(picker->geometry().right(), panel->width() - 16) << "inside the section's inset";
 }
 
 TEST_F(ContentViewTest, sliderStoresExactTenthsOnePushPerStep) {
@@ -229,31 +183,6 @@ TEST_F(ContentViewTest, sliderStoresExactTenthsOnePushPerStep) {
         ASSERT_EQ(panelPushes().size(), before + 1);
         EXPECT_EQ(panelPushes().back(), config(tenths[i], "default", false));
     }
-}
-
-TEST_F(ContentViewTest, sliderStopsAtItsEndsWithoutFurtherPushes) {
-    build();
-    panel->show();
-    auto* slider = child<QSlider>("sensitivitySlider");
-    auto* value = child<QLabel>("sensitivityValue");
-    slider->setFocus();
-
-    QTest::keyClick(slider, Qt::Key_End);
-    const auto atTop = panelPushes().size();
-    QTest::keyClick(slider, Qt::Key_Right);
-    QTest::keyClick(slider, Qt::Key_PageUp);
-    EXPECT_EQ(store->sensitivity(), 2.0);
-    EXPECT_EQ(value->text(), QStringLiteral("2.0"));
-    EXPECT_EQ(panelPushes().size(), atTop);
-
-    QTest::keyClick(slider, Qt::Key_Home);
-    const auto atBottom = panelPushes().size();
-    EXPECT_EQ(atBottom, atTop + 1) << "one jump is one change";
-    QTest::keyClick(slider, Qt::Key_Left);
-    QTest::keyClick(slider, Qt::Key_PageDown);
-    EXPECT_EQ(store->sensitivity(), 0.1);
-    EXPECT_EQ(value->text(), QStringLiteral("0.1"));
-    EXPECT_EQ(panelPushes().size(), atBottom);
 }
 
 TEST_F(ContentViewTest, valueLabelUsesAFullStopWhateverTheLocale) {
@@ -333,43 +262,6 @@ TEST_F(ContentViewTest, updateButtonIsEnabledAtOnceWhenTheUpdaterAllowsACheck) {
     EXPECT_TRUE(child<PlainButton>("updateButton")->isEnabled());
 }
 
-TEST_F(ContentViewTest, quitEndsTheEventLoopAndSendsNothing) {
-    build();
-    panel->show();
-    const auto sentBefore = client->sent.size();
-    auto* quit = child<PlainButton>("quitButton");
-    EXPECT_TRUE(quit->isEnabled());
-
-    QTimer::singleShot(0, quit, [quit] { QTest::mouseClick(quit, Qt::LeftButton); });
-    // Should Quit not end the loop, this ends it with a code the test rejects.
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    guard.start(60000);
-    const int exitCode = QApplication::exec();
-
-    EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(client->sent.size(), sentBefore);
-    EXPECT_EQ(client->stops, 0) << "the view model is not told";
-}
-
-TEST_F(ContentViewTest, hitsChangeNothingVisible) {
-    build();
-    panel->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
-    const QImage before = panel->grab().toImage();
-    const auto pushesBefore = client->sent.size();
-
-    for (int i = 0; i < 3; ++i) {
-        client->deliver({"event", "hit", std::nullopt});
-    }
-    ASSERT_TRUE(QTest::qWaitFor([this] { return viewModel->hitCount() == 3; }, 10000));
-
-    EXPECT_EQ(panel->grab().toImage(), before);
-    EXPECT_EQ(client->sent.size(), pushesBefore);
-    EXPECT_EQ(client->starts, 1);
-}
-
 TEST_F(ContentViewTest, germanTranslationCoversTheLabelsButNeitherSoundNamesNorTheValue) {
     const Translations german(QLocale(QLocale::German, QLocale::Germany));
     ASSERT_TRUE(german.translatesApplication());
@@ -391,19 +283,6 @@ TEST_F(ContentViewTest, germanTranslationCoversTheLabelsButNeitherSoundNamesNorT
 
     QTest::mouseClick(child<SwitchButton>("pauseSwitch"), Qt::LeftButton);
     EXPECT_EQ(child<QLabel>("statusText")->text(), QStringLiteral("Pausiert"));
-}
-
-TEST_F(ContentViewTest, labelsAreTheirKeysWhereNoTranslationExists) {
-    const Translations none(QLocale(QLocale::Finnish, QLocale::Finland));
-    EXPECT_FALSE(none.translatesApplication());
-    build(true);
-
-    const QString labels = labelTexts();
-    for (const char* text : {"Active", "Pause sensing", "Sound", "Sensitivity"}) {
-        EXPECT_TRUE(labels.contains(QString::fromLatin1(text))) << text << " in " << labels.toStdString();
-    }
-    EXPECT_EQ(child<PlainButton>("updateButton")->text(), QStringLiteral("Update"));
-    EXPECT_EQ(child<PlainButton>("quitButton")->text(), QStringLiteral("Quit"));
 }
 
 } // namespace

@@ -30,16 +30,11 @@ namespace zonkle::test {
 // Stands in for the daemon link: records what the panel and its view model send.
 class RecordingDaemonClient final : public DaemonClient {
 public:
-    void start() override { ++starts; }
+    void start() override {}
     void send(const OutboundCommand& command) override { sent.push_back(command); }
-    void stop() override { ++stops; }
-
-    // Hands an event to the view model as the real client does, on the main thread.
-    void deliver(const InboundEvent& event) const { onEventReceived(event); }
+    void stop() override {}
 
     std::vector<OutboundCommand> sent;
-    int starts = 0;
-    int stops = 0;
 };
 
 // An updater whose availability the test sets, counting the checks it is asked for.

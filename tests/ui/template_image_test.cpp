@@ -76,14 +76,6 @@ INSTANTIATE_TEST_SUITE_P(Shapes, TemplateImageFitTest,
                                            FitCase{4, 4, 1.0, QRect(0, 0, 18, 18)},
                                            FitCase{4, 4, 2.0, QRect(0, 0, 36, 36)}));
 
-TEST(TemplateImageTest, unreadableImageGivesATransparentImageOfTheBoxSize) {
-    QSvgRenderer renderer(QByteArray("not an svg"));
-    const QImage image = renderTemplateImage(renderer, QSize(18, 18), Qt::black);
-    EXPECT_EQ(image.size(), QSize(18, 18));
-    EXPECT_TRUE(coveredArea(image).isNull());
-    EXPECT_TRUE(templateIcon(QStringLiteral(":/no/such.svg"), QSize(18, 18), Qt::black).isNull());
-}
-
 TEST(TemplateImageTest, panelSymbolsAreBuiltIn) {
     for (const char* path : {":/zonkle/symbols/update.svg", ":/zonkle/symbols/power.svg"}) {
         const QIcon icon = templateIcon(QString::fromLatin1(path), QSize(12, 12), Qt::black);

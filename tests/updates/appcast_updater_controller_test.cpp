@@ -172,7 +172,6 @@ struct TransferCase {
 };
 
 const TransferCase transferCases[] = {
-    {"not found", {.status = 404, .body = "gone"}, {}, Reason::ServerError},
     {"server error", {.status = 500, .body = appcast(item("1.0"))}, {}, Reason::ServerError},
     {"body over the limit", {.body = paddedAppcast(mebibyte + 1), .closeDelimited = true}, {}, Reason::TooLarge},
     // The short body never completes, so only the announced length can end this in time.

@@ -18,48 +18,6 @@ using Dialog = PresenterLog::Dialog;
 
 constexpr int waitLimitMs = 30'000;
 
-// An updater whose availability the test sets by hand.
-class ScriptedController final : public UpdaterController {
-public:
-    explicit ScriptedController(bool initial) : available(initial) {}
-    bool canCheckForUpdates() const override { return available; }
-    void checkForUpdates() override { ++checks; }
-    void report(bool value) {
-        available = value;
-        emit canCheckForUpdatesChanged(value);
-    }
-    bool available;
-    int checks = 0;
-};
-
-TEST(UpdaterService, takesTheUpdatersCurrentValueDuringConstruction) {
-    for (const bool initial : {true, false}) {
-        UpdaterService service(std::make_unique<ScriptedController>(initial));
-        EXPECT_EQ(service.canCheckForUpdates(), initial);
-        EXPECT_EQ(service.property("canCheckForUpdates").toBool(), initial);
-    }
-}
-
-TEST(UpdaterService, mirrorsEachChangeOnceAndLeavesChecksToTheUpdater) {
-    UpdaterService service(std::make_unique<ScriptedController>(true));
-    auto& updater = static_cast<ScriptedController&>(service.updaterController());
-    QSignalSpy notifications(&service, &UpdaterService::canCheckForUpdatesChanged);
-
-    updater.report(true); // no change, no notification
-    updater.report(false);
-    EXPECT_FALSE(service.canCheckForUpdates());
-    updater.report(false);
-    updater.report(true);
-    EXPECT_TRUE(service.canCheckForUpdates());
-    ASSERT_EQ(notifications.size(), 2);
-    EXPECT_FALSE(notifications[0][0].toBool());
-    EXPECT_TRUE(notifications[1][0].toBool());
-
-    service.updaterController().checkForUpdates();
-    EXPECT_EQ(updater.checks, 1);
-    EXPECT_TRUE(service.canCheckForUpdates());
-}
-
 class UpdaterServiceWithFeed : public ::testing::Test {
 protected:
     std::unique_ptr<UpdaterService> makeService(const FeedLimits& limits = {}) {
