@@ -3,22 +3,22 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFontDatabase>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
 
 #include "plain_button.h"
-#include "popup_outline.h"
 #include "state/menu_bar_view_model.h"
 #include "state/settings_store.h"
-#include "status_dot.h"
 #include "switch_button.h"
 #include "updates/updater_service.h"
 
@@ -48,7 +48,11 @@ constexpr int footerFontSize = 12;
 constexpr qreal footerFillOpacity = 0.3;
 
 constexpr qreal pausedDotOpacity = 0.5;
-constexpr qreal dividerOpacity = 0.15;
+// Dividers and the popup's outline: 1 logical pixel, which covers at least one whole device
+// pixel at every scale (a 1-pixel line drawn with anti-aliasing fades out at 1.25 or 1.5).
+constexpr qreal dividerOpacity = 0.2;
+constexpr qreal outlineOpacity = 0.25;
+constexpr int outlineWidth = 1;
 // The system green of desktop palettes.
 constexpr QColor activeGreen{0x28, 0xcd, 0x41};
 
@@ -99,6 +103,46 @@ QSlider::handle:horizontal {
 QSlider::handle:horizontal:focus { border: 1px solid palette(highlight); }
 )";
 
+// Screen readers hear the slider's value as the panel shows it (0.5), not its position (5).
+class SensitivitySliderAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SensitivitySliderAccessible(QSlider* slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                   : QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text type) const override {
+        return type == QAccessible::Value ? QString::asprintf("%.1f", currentValue().toDouble())
+                                          : QAccessibleWidget::text(type);
+    }
+    QVariant currentValue() const override { return double(slider()->value()) / tenthsPerUnit; }
+    void setCurrentValue(const QVariant& value) override { slider()->setValue(sliderPosition(value.toDouble())); }
+    QVariant maximumValue() const override { return double(sliderMaximum) / tenthsPerUnit; }
+    QVariant minimumValue() const override { return double(sliderMinimum) / tenthsPerUnit; }
+    QVariant minimumStepSize() const override { return 1.0 / tenthsPerUnit; }
+
+private:
+    QSlider* slider() const { return static_cast<QSlider*>(widget()); }
+};
+
+QAccessibleInterface* sensitivitySliderAccessible(const QString&, QObject* object) {
+    auto* slider = qobject_cast<QSlider*>(object);
+    if (slider != nullptr && slider->objectName() == QLatin1String("sensitivitySlider")) {
+        return new SensitivitySliderAccessible(slider);
+    }
+    return nullptr;
+}
+
+// A label that names `control` for screen readers (a combo box is otherwise announced by its
+// current entry).
+QLabel* labelFor(const QString& text, QWidget* control, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(control);
+    control->setAccessibleName(text);
+    return label;
+}
+
 } // namespace
 
 ContentView::ContentView(UpdaterService& updaterService, SettingsStore& settings, QWidget* parent)
@@ -110,15 +154,16 @@ ContentView::ContentView(UpdaterService& updaterService, MenuBarViewModel& viewM
       sensitivity(settings, QString::fromLatin1(sensitivityKey), defaultSensitivity),
       selectedSound(settings, QString::fromLatin1(selectedSoundKey), QString::fromLatin1(defaultSound)),
       isPaused(settings, QString::fromLatin1(isPausedKey), defaultPaused) {
+    QAccessible::installFactory(sensitivitySliderAccessible);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Room for the outline drawn while the panel is a popup.
+    layout->setContentsMargins(outlineWidth, outlineWidth, outlineWidth, outlineWidth);
     layout->setSpacing(0);
     layout->addWidget(buildHeader());
     layout->addWidget(buildDivider());
     layout->addWidget(buildSettings());
     layout->addWidget(buildDivider());
     layout->addWidget(buildFooter());
-    new PopupOutline(this);
 
     showPaused();
     showSound();
@@ -150,7 +195,8 @@ QWidget* ContentView::buildHeader() {
     row->setContentsMargins(horizontalInset, headerVerticalInset, horizontalInset, headerVerticalInset);
     row->setSpacing(headerSpacing);
 
-    statusDot = new StatusDot(statusDotDiameter, header);
+    statusDot = new QLabel(header);
+    statusDot->setFixedSize(statusDotDiameter, statusDotDiameter);
     statusDot->setObjectName(QStringLiteral("statusDot"));
     statusText = new QLabel(header);
     statusText->setObjectName(QStringLiteral("statusText"));
@@ -166,13 +212,14 @@ QWidget* ContentView::buildHeader() {
 }
 
 QWidget* ContentView::buildDivider() {
-    auto* line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
+    auto* line = new QWidget(this);
     line->setFixedHeight(1);
-    QColor color = palette().color(QPalette::WindowText);
+    QPalette fill = line->palette();
+    QColor color = fill.color(QPalette::WindowText);
     color.setAlphaF(dividerOpacity);
-    setTextColor(line, color);
+    fill.setColor(QPalette::Window, color);
+    line->setPalette(fill);
+    line->setAutoFillBackground(true);
     return line;
 }
 
@@ -185,22 +232,20 @@ QWidget* ContentView::buildSettings() {
 
     auto* pauseRow = new QHBoxLayout;
     pauseRow->setSpacing(rowSpacing);
-    pauseRow->addWidget(new QLabel(tr("Pause sensing"), section));
-    pauseRow->addStretch(1);
     pauseSwitch = new SwitchButton(section);
     pauseSwitch->setObjectName(QStringLiteral("pauseSwitch"));
-    pauseSwitch->setAccessibleName(tr("Pause sensing"));
+    pauseRow->addWidget(labelFor(tr("Pause sensing"), pauseSwitch, section));
+    pauseRow->addStretch(1);
     pauseRow->addWidget(pauseSwitch);
     connect(pauseSwitch, &SwitchButton::clicked, this, [this](bool checked) { isPaused.setValue(checked); });
     column->addLayout(pauseRow);
 
     auto* soundRow = new QHBoxLayout;
     soundRow->setSpacing(rowSpacing);
-    soundRow->addWidget(new QLabel(tr("Sound"), section));
-    soundRow->addStretch(1);
     soundPicker = new QComboBox(section);
     soundPicker->setObjectName(QStringLiteral("soundPicker"));
-    soundPicker->setAccessibleName(tr("Sound"));
+    soundRow->addWidget(labelFor(tr("Sound"), soundPicker, section));
+    soundRow->addStretch(1);
     // The names are identifiers, shown and stored verbatim.
     soundPicker->addItems(availableSounds());
     // 140 wide, or as much wider as the longest name needs in the desktop's font: a name
@@ -215,7 +260,9 @@ QWidget* ContentView::buildSettings() {
     sensitivityBlock->setSpacing(sensitivityBlockSpacing);
     auto* labelRow = new QHBoxLayout;
     labelRow->setSpacing(rowSpacing);
-    labelRow->addWidget(new QLabel(tr("Sensitivity"), section));
+    sensitivitySlider = new QSlider(Qt::Horizontal, section);
+    sensitivitySlider->setObjectName(QStringLiteral("sensitivitySlider"));
+    labelRow->addWidget(labelFor(tr("Sensitivity"), sensitivitySlider, section));
     labelRow->addStretch(1);
     sensitivityValue = new QLabel(section);
     sensitivityValue->setObjectName(QStringLiteral("sensitivityValue"));
@@ -224,9 +271,6 @@ QWidget* ContentView::buildSettings() {
     labelRow->addWidget(sensitivityValue);
     sensitivityBlock->addLayout(labelRow);
 
-    sensitivitySlider = new QSlider(Qt::Horizontal, section);
-    sensitivitySlider->setObjectName(QStringLiteral("sensitivitySlider"));
-    sensitivitySlider->setAccessibleName(tr("Sensitivity"));
     sensitivitySlider->setRange(sliderMinimum, sliderMaximum);
     sensitivitySlider->setSingleStep(1);
     sensitivitySlider->setPageStep(1);
@@ -284,7 +328,9 @@ void ContentView::showPaused() {
     if (paused) {
         dot.setAlphaF(dot.alphaF() * pausedDotOpacity);
     }
-    statusDot->setColor(dot);
+    statusDot->setStyleSheet(QStringLiteral("background-color: %1; border-radius: %2px;")
+                                 .arg(dot.name(QColor::HexArgb))
+                                 .arg(statusDotDiameter / 2));
 }
 
 void ContentView::showSound() {
@@ -304,6 +350,23 @@ void ContentView::showSensitivity() {
 
 void ContentView::pushConfig() {
     viewModel.syncConfig(sensitivity.toDouble(), selectedSound.toString(), isPaused.toBool());
+}
+
+void ContentView::paintEvent(QPaintEvent*) {
+    // No window manager frames a popup.
+    if (windowType() != Qt::Popup) {
+        return;
+    }
+    QColor color = palette().color(QPalette::WindowText);
+    color.setAlphaF(outlineOpacity);
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    const QRegion outline =
+        QRegion(rect()).subtracted(rect().adjusted(outlineWidth, outlineWidth, -outlineWidth, -outlineWidth));
+    for (const QRect& part : outline) {
+        painter.drawRect(part);
+    }
 }
 
 void ContentView::showEvent(QShowEvent* event) {
