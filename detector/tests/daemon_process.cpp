@@ -12,7 +12,7 @@
 
 extern char** environ;
 
-namespace zonkle::test {
+namespace thwack::test {
 
 DaemonProcess::DaemonProcess(const std::map<std::string, std::string>& extra) {
     std::vector<std::string> env;
@@ -175,4 +175,4 @@ std::optional<int> DaemonProcess::waitForExit() {
     return WIFEXITED(raw) ? std::optional<int>(WEXITSTATUS(raw)) : std::nullopt;
 }
 
-} // namespace zonkle::test
+} // namespace thwack::test

@@ -7,7 +7,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace zonkle::test {
+namespace thwack::test {
 
 // The real thwack-core-daemon as a child process with pipes on stdin, stdout and stderr.
 // Every wait has a generous upper bound and returns as soon as its condition holds.
@@ -53,4 +53,4 @@ private:
     std::optional<int> status;
 };
 
-} // namespace zonkle::test
+} // namespace thwack::test

@@ -8,11 +8,11 @@
 
 #include "daemon_process.h"
 #include "scene.h"
-#include "sound_bank.h"
-#include "wav_file_sink.h"
-#include "wav_reader.h"
+#include "sound/sound_bank.h"
+#include "sound/wav_file_sink.h"
+#include "wav/wav_reader.h"
 
-namespace zonkle::test {
+namespace thwack::test {
 namespace {
 
 constexpr const char* hitLine = R"({"type":"event","action":"hit"})";
@@ -226,4 +226,4 @@ TEST(DaemonProtocol, reportsMissingSoundOutputButStillReportsHits) {
 }
 
 } // namespace
-} // namespace zonkle::test
+} // namespace thwack::test

@@ -3,11 +3,11 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
-#include "accel_replay.h"
-#include "wav_reader.h"
-#include "wav_writer.h"
+#include "input/accel_replay.h"
+#include "wav/wav_reader.h"
+#include "wav/wav_writer.h"
 
-namespace zonkle {
+namespace thwack {
 namespace {
 
 class TempDir {
@@ -139,4 +139,4 @@ TEST(CsvReplay, namesTheLineThatIsWrong) {
 }
 
 } // namespace
-} // namespace zonkle
+} // namespace thwack

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 #include <tuple>
 
-#include "daemon_options.h"
-#include "iio_accelerometer_linux.h"
-#include "iio_buffered_accelerometer_linux.h"
-#include "iio_sysfs_linux.h"
-#include "position_file_accelerometer_linux.h"
-#include "sensor_probe.h"
+#include "daemon/daemon_options.h"
+#include "input/iio_accelerometer_linux.h"
+#include "input/iio_buffered_accelerometer_linux.h"
+#include "input/iio_sysfs_linux.h"
+#include "input/position_file_accelerometer_linux.h"
+#include "input/sensor_probe.h"
 
-namespace zonkle {
+namespace thwack {
 namespace {
 
 class FakeSysfs {
@@ -221,4 +221,4 @@ TEST(SensorProbe, prefersAnAccelerometerAndNamesEveryPlaceItLooked) {
 }
 
 } // namespace
-} // namespace zonkle
+} // namespace thwack
