@@ -12,6 +12,7 @@
 
 #include "menu_bar_icon.h"
 #include "popup_placement.h"
+#include "ui/standard_update_dialog_presenter.h"
 
 namespace zonkle {
 
@@ -19,15 +20,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* applicationTitle = "Zonkle";
 // A desktop session may start its tray after the applications it launches.
 constexpr auto systemTrayWait = 5s;
 
 } // namespace
 
 ZonkleApp::ZonkleApp(QObject* parent)
-    : QObject(parent), panel(updaterService, settings), trayMenu(updaterService, settings) {
-    panel.setWindowTitle(QString::fromLatin1(applicationTitle));
+    : QObject(parent), updaterService(std::make_unique<StandardUpdateDialogPresenter>()),
+      panel(updaterService, settings), trayMenu(updaterService, settings) {
     // A frameless popup that closes on a click elsewhere or on Escape. The click that
     // closes it is not passed on, so a click on the tray icon closes it rather than
     // opening it again.
@@ -35,7 +35,9 @@ ZonkleApp::ZonkleApp(QObject* parent)
     panel.setAttribute(Qt::WA_NoMouseReplay);
 
     trayIcon.setIcon(menuBarIcon(QGuiApplication::palette()));
-    trayIcon.setToolTip(QString::fromLatin1(applicationTitle));
+    trayIcon.setToolTip(panel.windowTitle());
+    connect(&panel, &QWidget::windowTitleChanged, &trayIcon, &QSystemTrayIcon::setToolTip);
+    trayMenu.addCheckItem(tr("Start at Login"), autostart.isEnabled(), [this](bool on) { autostart.setEnabled(on); });
     trayIcon.setContextMenu(&trayMenu);
     // A change of the desktop's theme arrives as a new application palette.
     QCoreApplication::instance()->installEventFilter(this);
@@ -61,6 +63,12 @@ void ZonkleApp::onTrayActivated(QSystemTrayIcon::ActivationReason reason) {
     // again by Escape) arrives as a double click, and counts as well.
     if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick ||
         reason == QSystemTrayIcon::MiddleClick) {
+        togglePanel();
+    }
+}
+
+void ZonkleApp::showPanel() {
+    if (panelIsWindow || !panel.isVisible()) {
         togglePanel();
     }
 }

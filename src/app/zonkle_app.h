@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 
+#include "autostart.h"
 #include "state/settings_store.h"
 #include "ui/content_view.h"
 #include "ui/tray_menu.h"
@@ -22,6 +23,9 @@ public:
     explicit ZonkleApp(QObject* parent = nullptr);
     ~ZonkleApp() override;
 
+    // Shows the panel if it is not shown (a second launch asks for this).
+    void showPanel();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -35,6 +39,7 @@ private:
     SettingsStore settings;
     ContentView panel;
     TrayMenu trayMenu;
+    Autostart autostart;
     QSystemTrayIcon trayIcon;
     bool panelIsWindow = false;
 };

@@ -55,6 +55,8 @@ constexpr qreal outlineOpacity = 0.25;
 constexpr int outlineWidth = 1;
 // The system green of desktop palettes.
 constexpr QColor activeGreen{0x28, 0xcd, 0x41};
+// Amber that reads on light and dark panel backgrounds alike.
+constexpr QColor warningAmber{0xe0, 0x8a, 0x00};
 
 // The slider moves in tenths from 0.1 to 2.0; its positions are whole tenths so that the
 // stored values are exactly the numbers a user reads (i / 10.0).
@@ -64,6 +66,24 @@ constexpr int sliderMaximum = 20;
 
 constexpr const char* updateSymbol = ":/zonkle/symbols/update.svg";
 constexpr const char* quitSymbol = ":/zonkle/symbols/power.svg";
+
+// What the header says when the detector cannot sense (or sound) anything.
+QString healthText(MenuBarViewModel::DetectorHealth health) {
+    using Health = MenuBarViewModel::DetectorHealth;
+    switch (health) {
+    case Health::NoSensor:
+        return ContentView::tr("No sensor found");
+    case Health::NoAudio:
+        return ContentView::tr("No sound output");
+    case Health::NotStarted:
+        return ContentView::tr("Detector not found");
+    case Health::Exited:
+        return ContentView::tr("Detector stopped");
+    case Health::Healthy:
+        break;
+    }
+    return {};
+}
 
 QFont fontOfSize(QFont font, int pixelSize) {
     font.setPixelSize(pixelSize);
@@ -165,13 +185,14 @@ ContentView::ContentView(UpdaterService& updaterService, MenuBarViewModel& viewM
     layout->addWidget(buildDivider());
     layout->addWidget(buildFooter());
 
-    showPaused();
+    showStatus();
     showSound();
     showSensitivity();
+    connect(&viewModel, &MenuBarViewModel::detectorHealthChanged, this, &ContentView::showStatus);
 
     // Every change of a setting, from the panel or from elsewhere, is shown and pushed.
     connect(&isPaused, &BoundSetting::changed, this, [this] {
-        showPaused();
+        showStatus();
         pushConfig();
     });
     connect(&selectedSound, &BoundSetting::changed, this, [this] {
@@ -318,19 +339,30 @@ QWidget* ContentView::buildFooter() {
     return footer;
 }
 
-void ContentView::showPaused() {
+void ContentView::showStatus() {
     const bool paused = isPaused.toBool();
     pauseSwitch->setChecked(paused);
+    // While the detector cannot sense, that is what the header says, paused or not; its own
+    // words are the tooltip. The controls stay as they are: they are stored and pushed.
+    const QString problem = healthText(viewModel.detectorHealth());
     const QColor secondary = secondaryColor(palette());
-    statusText->setText(paused ? tr("Paused") : tr("Active"));
-    setTextColor(statusText, paused ? secondary : palette().color(QPalette::WindowText));
+    QColor text = paused ? secondary : palette().color(QPalette::WindowText);
     QColor dot = paused ? secondary : activeGreen;
-    if (paused) {
+    if (!problem.isEmpty()) {
+        text = dot = warningAmber;
+    } else if (paused) {
         dot.setAlphaF(dot.alphaF() * pausedDotOpacity);
     }
+    statusText->setText(!problem.isEmpty() ? problem : paused ? tr("Paused") : tr("Active"));
+    setTextColor(statusText, text);
     statusDot->setStyleSheet(QStringLiteral("background-color: %1; border-radius: %2px;")
                                  .arg(dot.name(QColor::HexArgb))
                                  .arg(statusDotDiameter / 2));
+    statusText->parentWidget()->setToolTip(problem.isEmpty() ? QString() : viewModel.detectorHealthDetail());
+    statusText->setAccessibleDescription(statusText->parentWidget()->toolTip());
+    // The window's title names the state too: screen readers announce it, and so does the
+    // tray icon's tooltip.
+    setWindowTitle(QStringLiteral("Zonkle – ") + statusText->text());
 }
 
 void ContentView::showSound() {

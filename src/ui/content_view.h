@@ -43,7 +43,7 @@ private:
     QWidget* buildFooter();
     QWidget* buildDivider();
 
-    void showPaused();
+    void showStatus();
     void showSound();
     void showSensitivity();
     void pushConfig();

@@ -266,6 +266,14 @@ TEST_P(TrayEndToEndTest, iconIsLegibleOpensThePanelBelowItAndItsMenuPausesAndQui
     EXPECT_TRUE(shown->left() <= icon.center().x() && icon.center().x() <= shown->right());
     EXPECT_TRUE(QRect(0, 0, 1024, 768).contains(*shown));
     ASSERT_TRUE(waitForConfigs(2));
+    // The header (and so the window's title) says whether the detector can sense.
+    const QString status = GetParam().sensorMissing ? QStringLiteral("No sensor found$") : QStringLiteral("Active$");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", status}).isEmpty();
+        },
+        waitLimitMs))
+        << status.toStdString();
     if (!shots.isEmpty()) {
         screenshot()
             .copy(shown->united(strip).adjusted(-8, 0, 8, 8).intersected(QRect(0, 0, 1024, 768)))
