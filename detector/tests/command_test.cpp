@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "command.h"
-#include "line_splitter.h"
+#include "protocol/command.h"
+#include "protocol/line_splitter.h"
 
-namespace zonkle {
+namespace thwack {
 namespace {
 
 struct ParseCase {
@@ -88,4 +88,4 @@ TEST(LineSplitter, acceptsALineOfExactlyTheBound) {
 }
 
 } // namespace
-} // namespace zonkle
+} // namespace thwack

@@ -7,7 +7,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace zonkle::test {
+namespace thwack::test {
 
 // The real thwack-core-daemon as a child process with pipes on stdin, stdout and stderr.
 // Every wait has a generous upper bound and returns as soon as its condition holds.
@@ -16,7 +16,7 @@ public:
     static constexpr auto patience = std::chrono::seconds(20);
 
     // Starts the daemon with this process's environment, THWACK_* removed, plus extra.
-    explicit DaemonProcess(const std::map<std::string, std::string>& extra);
+    explicit DaemonProcess(const std::map<std::string, std::string>& extra, std::vector<std::string> arguments = {});
     ~DaemonProcess();
     DaemonProcess(const DaemonProcess&) = delete;
     DaemonProcess& operator=(const DaemonProcess&) = delete;
@@ -53,4 +53,4 @@ private:
     std::optional<int> status;
 };
 
-} // namespace zonkle::test
+} // namespace thwack::test

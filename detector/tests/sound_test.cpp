@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 #include <mutex>
 
-#include "audio_sink.h"
-#include "sound_bank.h"
-#include "sound_player.h"
+#include "sound/audio_sink.h"
+#include "sound/sound_bank.h"
+#include "sound/sound_player.h"
 
-namespace zonkle {
+namespace thwack {
 namespace {
 
 constexpr int rate = 48000;
@@ -121,4 +121,4 @@ TEST(SoundPlayer, cutsOffTheSoundThatPlaysWhenANewOneStarts) {
 }
 
 } // namespace
-} // namespace zonkle
+} // namespace thwack

@@ -64,6 +64,12 @@ void ZonkleApp::onTrayActivated(QSystemTrayIcon::ActivationReason reason) {
     }
 }
 
+void ZonkleApp::showPanel() {
+    if (panelIsWindow || !panel.isVisible()) {
+        togglePanel();
+    }
+}
+
 void ZonkleApp::togglePanel() {
     if (panelIsWindow) {
         panel.showNormal();
