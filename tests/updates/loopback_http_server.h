@@ -8,20 +8,18 @@
 #include <QPointer>
 #include <QSslServer>
 #include <QTcpSocket>
-#include <QTimer>
 #include <QUrl>
 
 namespace zonkle::test {
 
 // A small HTTP/1.1 server on 127.0.0.1 that answers each path with a canned response, and
-// can also misbehave the ways a feed server might: stall, trickle, flood, lie about lengths.
+// can also misbehave the ways a feed server might: stall, flood, lie about lengths.
 class LoopbackHttpServer final : public QObject {
 public:
     enum class Behaviour {
-        Answer,  // status line, headers and body, then close
-        Stall,   // read the request and never answer
-        Trickle, // headers, then a body byte every 50 ms, forever
-        Flood,   // a chunked body without end, as fast as the client takes it
+        Answer, // status line, headers and body, then close
+        Stall,  // read the request and never answer
+        Flood,  // a chunked body without end, as fast as the client takes it
     };
 
     struct Response {
@@ -93,11 +91,7 @@ private:
                 "Content-Length: " + QByteArray::number(response.contentLength.value_or(response.body.size())) + "\r\n";
         }
         socket->write(head + "\r\n" + response.body);
-        if (response.behaviour == Behaviour::Trickle) {
-            auto* timer = new QTimer(socket);
-            connect(timer, &QTimer::timeout, socket, [socket] { socket->write(" "); });
-            timer->start(50);
-        } else if (response.behaviour == Behaviour::Flood) {
+        if (response.behaviour == Behaviour::Flood) {
             // Writes only as fast as the kernel takes the data, so the client alone sets the pace.
             const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
             connect(socket, &QTcpSocket::bytesWritten, socket, [socket, chunk] {
