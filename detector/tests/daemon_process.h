@@ -22,7 +22,6 @@ public:
     DaemonProcess(const DaemonProcess&) = delete;
     DaemonProcess& operator=(const DaemonProcess&) = delete;
 
-    pid_t pid() const { return child; }
     void send(const std::string& bytes);
     void closeInput();
     void signal(int number) const;
