@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <sys/types.h>
 
 namespace zonkle {
@@ -27,8 +28,9 @@ public:
 
     // Sends SIGTERM unless the child has been reaped; does not wait.
     void terminate();
-    // Blocks until the child has exited, then reaps it.
-    void waitAndReap();
+    // Blocks until the child has exited, then reaps it. Returns how it ended, for example
+    // "exited with status 3" or "ended by signal 9 (Killed)".
+    std::string waitAndReap();
     // Sends SIGKILL unless reaped, then reaps the child.
     void killAndReap();
 

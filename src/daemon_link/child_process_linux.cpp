@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cstring>
 #include <signal.h>
 #include <spawn.h>
 #include <string>
@@ -77,7 +78,7 @@ void ChildProcess::terminate() {
     }
 }
 
-void ChildProcess::waitAndReap() {
+std::string ChildProcess::waitAndReap() {
     // Wait without reaping, so the pid stays ours until the lock is held.
     siginfo_t info{};
     while (::waitid(P_PID, static_cast<id_t>(processId), &info, WEXITED | WNOWAIT) == -1 && errno == EINTR) {
@@ -87,6 +88,10 @@ void ChildProcess::waitAndReap() {
         reapLocked(processId);
         reaped = true;
     }
+    if (info.si_code == CLD_EXITED) {
+        return "exited with status " + std::to_string(info.si_status);
+    }
+    return "ended by signal " + std::to_string(info.si_status) + " (" + ::strsignal(info.si_status) + ")";
 }
 
 void ChildProcess::killAndReap() {

@@ -36,7 +36,10 @@ void DaemonOutputReader::run() {
         }
     }
     output.reset();
-    links.child->waitAndReap();
+    const std::string ending = links.child->waitAndReap();
+    if (links.events->finish(ending) && !links.scheduleDelivery()) {
+        links.events->close();
+    }
 }
 
 void DaemonOutputReader::handleOutput(std::string_view bytes) {

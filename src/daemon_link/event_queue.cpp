@@ -26,10 +26,22 @@ EventQueue::Batch EventQueue::take(std::size_t maxCount) {
         batch.events.assign(std::make_move_iterator(events.begin()), std::make_move_iterator(events.begin() + count));
         events.erase(events.begin(), events.begin() + count);
         batch.more = !events.empty();
+        if (!batch.more && endDetail) {
+            batch.ended = std::exchange(endDetail, std::nullopt);
+        }
         deliveryPending = batch.more;
     }
     roomAvailable.notify_all();
     return batch;
+}
+
+bool EventQueue::finish(std::string detail) {
+    std::lock_guard lock(mutex);
+    if (closed) {
+        return false;
+    }
+    endDetail = std::move(detail);
+    return !std::exchange(deliveryPending, true);
 }
 
 void EventQueue::close() {

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "inbound_event.h"
@@ -18,6 +20,8 @@ public:
     struct Batch {
         std::vector<InboundEvent> events;
         bool more = false; // events remain: the delivery must go on
+        // Set once, in the batch that takes the last event after finish(): how the daemon ended.
+        std::optional<std::string> ended;
     };
 
     explicit EventQueue(std::size_t capacity);
@@ -30,6 +34,10 @@ public:
     // ends here, and the next push asks for a new one.
     Batch take(std::size_t maxCount);
 
+    // Marks the end of the daemon, to be reported after the events queued before it. Returns
+    // true when the caller must schedule a delivery, as push does.
+    bool finish(std::string detail);
+
     // Drops every event, releases a waiting push and makes later pushes drop their events.
     void close();
 
@@ -40,6 +48,7 @@ private:
     std::condition_variable roomAvailable;
     std::deque<InboundEvent> events;
     const std::size_t capacity;
+    std::optional<std::string> endDetail;
     bool deliveryPending = false;
     bool closed = false;
 };

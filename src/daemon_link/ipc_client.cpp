@@ -66,6 +66,7 @@ void IpcClient::start() {
     const auto executable = options.locateExecutable ? options.locateExecutable() : locateDaemonExecutable();
     if (!executable) {
         options.log(notFoundText);
+        reportFailure({DetectorFailure::Kind::NotStarted, std::string(daemonExecutableName) + " not found"});
         return;
     }
     if (pipeError != 0) {
@@ -133,6 +134,7 @@ void IpcClient::stop() {
     stdinWrite.reset();
     process->terminate();
     running = false;
+    stopped = true;
 }
 
 std::size_t IpcClient::queuedEvents() const {
@@ -146,6 +148,9 @@ void IpcClient::deliverQueuedEvents() {
         if (const auto callback = onEventReceived) {
             callback(event);
         }
+    }
+    if (batch.ended && !stopped) {
+        reportFailure({DetectorFailure::Kind::Exited, *batch.ended});
     }
     if (batch.more) {
         postDelivery(shared_from_this());
@@ -163,6 +168,13 @@ void IpcClient::postDelivery(std::shared_ptr<IpcClient> self) {
 
 void IpcClient::logLaunchFailure(const std::string& reason) {
     options.log(launchFailurePrefix + reason);
+    reportFailure({DetectorFailure::Kind::NotStarted, reason});
+}
+
+void IpcClient::reportFailure(const DetectorFailure& failure) {
+    if (const auto callback = onDetectorFailed) {
+        callback(failure);
+    }
 }
 
 } // namespace zonkle

@@ -62,6 +62,7 @@ private:
     void deliverQueuedEvents();
     void postDelivery(std::shared_ptr<IpcClient> self);
     void logLaunchFailure(const std::string& reason);
+    void reportFailure(const DetectorFailure& failure);
 
     Options options;
     FileDescriptor stdinRead;
@@ -73,6 +74,7 @@ private:
     std::shared_ptr<ChildProcess> process;
     std::shared_ptr<EventQueue> events;
     bool running = false;
+    bool stopped = false;
 };
 
 } // namespace zonkle

@@ -54,6 +54,19 @@ MenuBarViewModel::MenuBarViewModel(std::shared_ptr<DaemonClient> client, Setting
         QMetaObject::invokeMethod(
             self.data(), [target = self.data(), event] { target->handleEvent(event); }, Qt::QueuedConnection);
     };
+    // A launch failure arrives inside start, before any event; an exit arrives after the
+    // detector's last event and takes the same extra loop turn, so it stays behind them.
+    this->client->onDetectorFailed = [self = QPointer<MenuBarViewModel>(this)](const DetectorFailure& failure) {
+        if (!self) {
+            return;
+        }
+        if (failure.kind == DetectorFailure::Kind::NotStarted) {
+            self->handleFailure(failure);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            self.data(), [target = self.data(), failure] { target->handleFailure(failure); }, Qt::QueuedConnection);
+    };
     this->client->start();
     const SettingsValues initial = readSettings();
     syncConfig(initial.sensitivity, initial.sound, initial.paused);
@@ -77,13 +90,35 @@ void MenuBarViewModel::syncConfig(double sensitivity, const QString& sound, bool
 void MenuBarViewModel::handleEvent(const InboundEvent& event) {
     if (event.type == "event" && event.action == "pong") {
         log("Ping/Pong test successful.");
+        setHealth(DetectorHealth::Healthy, {});
     } else if (event.type == "event" && event.action == "hit") {
         ++hits;
         emit hitCountChanged(hits);
         log("Hit detected by Go daemon! #" + std::to_string(hits));
     } else if (event.type == "error") {
         log("Error: " + debugOptionalText(event.action));
+        const QString message = QString::fromStdString(event.message.value_or(std::string()));
+        // Sensing is what matters: a missing microphone does not hide a missing sensor.
+        if (event.action == "no_sensor") {
+            setHealth(DetectorHealth::NoSensor, message);
+        } else if (event.action == "no_audio" && health != DetectorHealth::NoSensor) {
+            setHealth(DetectorHealth::NoAudio, message);
+        }
     }
+}
+
+void MenuBarViewModel::handleFailure(const DetectorFailure& failure) {
+    setHealth(failure.kind == DetectorFailure::Kind::NotStarted ? DetectorHealth::NotStarted : DetectorHealth::Exited,
+              QString::fromStdString(failure.detail));
+}
+
+void MenuBarViewModel::setHealth(DetectorHealth newHealth, const QString& detail) {
+    if (newHealth == health && detail == healthDetail) {
+        return;
+    }
+    health = newHealth;
+    healthDetail = detail;
+    emit detectorHealthChanged();
 }
 
 std::string MenuBarViewModel::sensitivityText(double sensitivity) {

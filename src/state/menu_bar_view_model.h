@@ -19,8 +19,15 @@ namespace zonkle {
 class MenuBarViewModel final : public QObject {
     Q_OBJECT
     Q_PROPERTY(qint64 hitCount READ hitCount NOTIFY hitCountChanged)
+    Q_PROPERTY(DetectorHealth detectorHealth READ detectorHealth NOTIFY detectorHealthChanged)
+    Q_PROPERTY(QString detectorHealthDetail READ detectorHealthDetail NOTIFY detectorHealthChanged)
 
 public:
+    // Whether the detector can sense anything. Healthy until it reports a missing sensor or
+    // microphone, could not be started or has exited; a later pong makes it Healthy again.
+    enum class DetectorHealth { Healthy, NoSensor, NoAudio, NotStarted, Exited };
+    Q_ENUM(DetectorHealth)
+
     // Reads the three stored settings; called once, right after the client was started.
     using SettingsSource = std::function<SettingsValues()>;
 
@@ -38,6 +45,9 @@ public:
     ~MenuBarViewModel() override;
 
     qint64 hitCount() const { return hits; }
+    DetectorHealth detectorHealth() const { return health; }
+    // The detector's message, or the reason the launch failed or how the detector ended.
+    QString detectorHealthDetail() const { return healthDetail; }
 
     void syncConfig(double sensitivity, const QString& sound, bool paused);
     void handleEvent(const InboundEvent& event);
@@ -48,9 +58,15 @@ public:
 
 signals:
     void hitCountChanged(qint64 hitCount);
+    void detectorHealthChanged();
 
 private:
+    void setHealth(DetectorHealth newHealth, const QString& detail);
+    void handleFailure(const DetectorFailure& failure);
+
     qint64 hits = 0;
+    DetectorHealth health = DetectorHealth::Healthy;
+    QString healthDetail;
     std::shared_ptr<DaemonClient> client;
     LogSink log;
 };

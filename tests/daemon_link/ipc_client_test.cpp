@@ -83,6 +83,10 @@ protected:
         ::setenv("ZONKLE_TEST_DAEMON_RECORD", recordFile().c_str(), 1);
         client = IpcClient::create({mainThread.poster(), [executable] { return executable; }, mainThread.logSink()});
         client->onEventReceived = [this](const InboundEvent& event) { received.push_back(event); };
+        client->onDetectorFailed = [this](const DetectorFailure& failure) {
+            received.push_back(
+                {"failure", failure.kind == DetectorFailure::Kind::Exited ? "exited" : "not started", failure.detail});
+        };
         client->start();
     }
 
@@ -154,7 +158,8 @@ TEST_F(IpcClientTest, logsEachUndecodableLineAndNeverDecodesAPartialLastLine) {
     const pid_t pid = daemonPid();
     ASSERT_TRUE(test::eventually([&] { return reaped(pid); })); // so the reader has seen the end
     mainThread.runPending();
-    EXPECT_EQ(received, (std::vector{event("pid", std::nullopt, std::to_string(pid)), event("a"), event("b")}));
+    EXPECT_EQ(received, (std::vector{event("pid", std::nullopt, std::to_string(pid)), event("a"), event("b"),
+                                     event("failure", "exited", "exited with status 0")}));
     EXPECT_EQ(logs(), (Lines{startedLog, decodeFailureLog, decodeFailureLog, decodeFailureLog, decodeFailureLog}));
     EXPECT_TRUE(client->isRunning());
 }
@@ -199,6 +204,9 @@ TEST_F(IpcClientTest, stopSendsQuitThenClosesInputThenTerminatesAndIsFinal) {
     ASSERT_TRUE(test::eventually([&] { return reaped(pid); })); // ends only once it has had SIGTERM
     EXPECT_EQ(recorded(), (Lines{configLine, quitLine, "<EOF>"}));
     EXPECT_TRUE(recordedContains("<SIGTERM>"));
+    ASSERT_TRUE(mainThread.waitForTask()); // the delivery of the daemon's end...
+    mainThread.runPending();
+    EXPECT_EQ(received.size(), 1u) << "...which is expected after stop, so not reported";
 
     // The closed descriptor's number is free again and goes to one of the next files opened.
     constexpr int bystanderCount = 16;
@@ -253,6 +261,7 @@ TEST_F(IpcClientTest, sendGivesUpOnADaemonThatStopsReadingAndWritesOnlyWholeLine
 struct DaemonEnding {
     const char* behaviour;
     const char* actions;
+    const char* ending;
     friend void PrintTo(const DaemonEnding& ending, std::ostream* out) { *out << ending.behaviour; }
 };
 
@@ -267,20 +276,23 @@ TEST_P(DaemonEndingTest, reapsTheDaemonAndLaterSendsFailWithoutEndingTheApp) {
     client->send(defaultConfig); // would end this process by SIGPIPE if not handled
     EXPECT_EQ(logs(), (Lines{startedLog, "Failed to write to stdin: Broken pipe"}));
     mainThread.runPending();
-    EXPECT_EQ(received.size(), 1u);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[1], event("failure", "exited", GetParam().ending));
 }
 
-INSTANTIATE_TEST_SUITE_P(Endings, DaemonEndingTest,
-                         ::testing::Values(DaemonEnding{"exits", "pid; exit 3"},
-                                           DaemonEnding{"crashesMidLine", R"(pid; write {"type":"ev; crash)"},
-                                           DaemonEnding{"closesOutputFirst", "pid; close-stdout; exit 0"}),
-                         [](const auto& info) { return std::string(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(
+    Endings, DaemonEndingTest,
+    ::testing::Values(DaemonEnding{"exits", "pid; exit 3", "exited with status 3"},
+                      DaemonEnding{"crashesMidLine", R"(pid; write {"type":"ev; crash)", "ended by signal 9 (Killed)"},
+                      DaemonEnding{"closesOutputFirst", "pid; close-stdout; exit 0", "exited with status 0"}),
+    [](const auto& info) { return std::string(info.param.behaviour); });
 
 struct LaunchFailure {
     const char* behaviour;
     const char* executableText; // nullptr: no file; "": no location at all
     fs::perms permissions;
     std::string log;
+    std::string detail;
     friend void PrintTo(const LaunchFailure& failure, std::ostream* out) { *out << failure.behaviour; }
 };
 
@@ -299,6 +311,8 @@ TEST_P(LaunchFailureTest, logsTheReasonAndStaysIdle) {
     }
     start("", executable);
     EXPECT_FALSE(client->isRunning());
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], event("failure", "not started", failure.detail));
     client->stop();
     client->send(defaultConfig); // goes into the pipe that nobody reads, without a log line
     EXPECT_EQ(logs(), Lines{failure.log});
@@ -307,13 +321,15 @@ TEST_P(LaunchFailureTest, logsTheReasonAndStaysIdle) {
 INSTANTIATE_TEST_SUITE_P(
     Launch, LaunchFailureTest,
     ::testing::Values(LaunchFailure{"notInTheResources", "", fs::perms::none,
-                                    "Failed to find thwack-core-daemon in application bundle. Check Build Phases."},
+                                    "Failed to find thwack-core-daemon in application bundle. Check Build Phases.",
+                                    "thwack-core-daemon not found"},
                       LaunchFailure{"vanished", nullptr, fs::perms::none,
-                                    "Failed to start Go daemon: No such file or directory"},
+                                    "Failed to start Go daemon: No such file or directory",
+                                    "No such file or directory"},
                       LaunchFailure{"notExecutable", "#!/bin/sh\n", fs::perms::owner_read | fs::perms::owner_write,
-                                    "Failed to start Go daemon: Permission denied"},
+                                    "Failed to start Go daemon: Permission denied", "Permission denied"},
                       LaunchFailure{"textWithoutInterpreter", "echo hello\n", fs::perms::owner_all,
-                                    "Failed to start Go daemon: Exec format error"}),
+                                    "Failed to start Go daemon: Exec format error", "Exec format error"}),
     [](const auto& info) { return std::string(info.param.behaviour); });
 
 TEST_F(IpcClientTest, destroyingTheClientReleasesAReaderWaitingForTheMainThread) {

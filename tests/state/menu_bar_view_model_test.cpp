@@ -3,6 +3,8 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include <QCoreApplication>
@@ -138,6 +140,68 @@ TEST_F(ViewModelTest, logsAndCountsRecognisedEventsAndIgnoresAllOthers) {
         EXPECT_EQ(viewModel->hitCount(), c.logLine.starts_with("Hit") ? 1 : 0);
     }
     EXPECT_EQ(client->sent.size(), cases.size()) << "events never send anything";
+}
+
+TEST_F(ViewModelTest, showsTheDetectorsHealthFromItsReportsInTheirOrder) {
+    using Health = MenuBarViewModel::DetectorHealth;
+    using Report = std::variant<InboundEvent, DetectorFailure>;
+    const InboundEvent noSensor{"error", "no_sensor", "no accelerometer"};
+    const InboundEvent noAudio{"error", "no_audio", "no microphone"};
+    const InboundEvent pong{"event", "pong", std::nullopt};
+    const DetectorFailure exited{DetectorFailure::Kind::Exited, "exited with status 3"};
+    struct Case {
+        const char* behaviour;
+        std::vector<Report> reports;
+        Health health;
+        QString detail;
+        int changes;
+    };
+    const std::vector<Case> cases{
+        {"startsHealthy", {hit}, Health::Healthy, "", 0},
+        {"noSensor", {noSensor}, Health::NoSensor, "no accelerometer", 1},
+        {"noAudio", {noAudio}, Health::NoAudio, "no microphone", 1},
+        {"noSensorWinsOverLaterNoAudio", {noSensor, noAudio}, Health::NoSensor, "no accelerometer", 1},
+        {"noSensorReplacesNoAudio", {noAudio, noSensor}, Health::NoSensor, "no accelerometer", 2},
+        {"pongMakesHealthyAgain", {noSensor, noAudio, pong}, Health::Healthy, "", 2},
+        {"otherErrorsAndCasesDoNotCount",
+         {InboundEvent{"error", "boom", "x"}, InboundEvent{"event", "no_sensor", {}},
+          InboundEvent{"error", "No_Sensor", {}}},
+         Health::Healthy,
+         "",
+         0},
+        {"noSensorWithoutMessage", {InboundEvent{"error", "no_sensor", {}}}, Health::NoSensor, "", 1},
+        {"exitAfterItsLastEvents", {noSensor, exited}, Health::Exited, "exited with status 3", 2},
+        {"launchFailure",
+         {DetectorFailure{DetectorFailure::Kind::NotStarted, "Permission denied"}},
+         Health::NotStarted,
+         "Permission denied",
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        auto viewModel = makeViewModel();
+        QSignalSpy changes(viewModel.get(), &MenuBarViewModel::detectorHealthChanged);
+        log.clear();
+        for (const Report& report : c.reports) {
+            std::visit(
+                [&](const auto& r) {
+                    if constexpr (std::is_same_v<std::decay_t<decltype(r)>, InboundEvent>) {
+                        deliver(r);
+                    } else {
+                        client->onDetectorFailed(r);
+                    }
+                },
+                report);
+        }
+        ASSERT_TRUE(drainEventLoop());
+        EXPECT_EQ(viewModel->detectorHealth(), c.health);
+        EXPECT_EQ(viewModel->property("detectorHealthDetail").toString(), c.detail);
+        EXPECT_EQ(changes.count(), c.changes);
+        // Health changes write nothing of their own: only the events' usual lines appear.
+        for (const auto& line : log) {
+            EXPECT_TRUE(line.starts_with("Error: ") || line.starts_with("Hit") || line.starts_with("Ping")) << line;
+        }
+    }
 }
 
 TEST(MenuBarViewModelText, writesSensitivitiesAsTheShortestDecimalThatReadsBack) {
