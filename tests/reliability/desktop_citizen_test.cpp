@@ -10,9 +10,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
-#include "app/autostart.h"
 #include "running_app.h"
 
 namespace zonkle::test {
@@ -105,30 +103,45 @@ TEST(SharedSetup, outlivesAReaderOfItsOutputThatWentAway) {
     EXPECT_EQ(robot.process.state(), QProcess::Running);
 }
 
-TEST(Autostart, writesAnEntryThatTheDesktopStartsAndReadsItsStateFromTheFile) {
-    const QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    const Autostart autostart(QStringLiteral("/opt/my apps/zonkle"));
-    const QString entry = config.filePath("autostart/zonkle.desktop");
-    EXPECT_FALSE(autostart.isEnabled());
-    EXPECT_FALSE(QFileInfo::exists(config.filePath("autostart"))); // reading writes nothing
+// The sandbox's path holds a space, so the entry's Exec line must quote the program.
+TEST(Autostart, startAtLoginWritesAnEntryAndTheMenuReadsItsStateFromTheFile) {
+    const Sandbox sandbox;
+    const QString entry = sandbox.path("config/autostart/zonkle.desktop");
+    RunningApp robot(sandbox, "zonkle-robot");
+    qsizetype asked = 0;
+    const auto menuSays = [&](const QByteArray& state) {
+        robot.process.write("login?\n");
+        QList<QByteArray> answers;
+        robot.waitFor([&] {
+            answers = robot.lines();
+            answers.removeIf([](const QByteArray& line) { return !line.startsWith("robot: start at login "); });
+            return answers.size() == asked + 1;
+        });
+        return answers.size() == ++asked && answers.last() == "robot: start at login " + state;
+    };
+    EXPECT_TRUE(menuSays("off"));
+    EXPECT_FALSE(QFileInfo::exists(sandbox.path("config/autostart"))); // nothing written unasked
 
-    ASSERT_TRUE(autostart.setEnabled(true));
-    EXPECT_TRUE(autostart.isEnabled());
-    for (const char* line : {"Exec=\"/opt/my apps/zonkle\"\n", "TryExec=/opt/my apps/zonkle\n",
-                             "X-KDE-autostart-after=panel\n", "X-GNOME-Autostart-Delay=2\n"}) {
-        EXPECT_TRUE(fileContents(entry).contains(line)) << line;
+    robot.process.write("login\n");
+    ASSERT_TRUE(robot.waitForLine("robot: login done"));
+    const QString program = sandbox.path("bin/zonkle-robot");
+    for (const QString& line :
+         {"Exec=\"" + program + "\"", "TryExec=" + program, QString("X-KDE-autostart-after=panel")}) {
+        EXPECT_TRUE(fileContents(entry).split('\n').contains(line.toUtf8())) << line.toStdString();
     }
     EXPECT_EQ(QProcess::execute("desktop-file-validate", {entry}), 0);
+    EXPECT_TRUE(menuSays("on"));
     QFile::remove(entry); // by hand
-    EXPECT_FALSE(autostart.isEnabled());
+    EXPECT_TRUE(menuSays("off"));
 
-    ASSERT_TRUE(autostart.setEnabled(true));
+    robot.process.write("login\n");
+    EXPECT_TRUE(menuSays("on"));
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::Append) && file.write("Hidden=true\n") > 0);
     file.close();
-    EXPECT_FALSE(autostart.isEnabled()); // switched off by a settings tool
-    EXPECT_TRUE(autostart.setEnabled(false));
+    EXPECT_TRUE(menuSays("off"));          // switched off by a desktop's settings tool
+    robot.process.write("login\nlogin\n"); // on (written anew), then off
+    EXPECT_TRUE(menuSays("off"));
     EXPECT_FALSE(QFileInfo::exists(entry));
 }
 

@@ -42,8 +42,8 @@ TEST(DetectorFault, closedOutputLeavesItsInputWorking) {
 // The shipped binary: a second launch shows its panel, which pushes to a detector long gone.
 TEST(DetectorFault, shippedAppOutlivesADetectorThatExitsAtOnce) {
     const Sandbox sandbox;
-    RunningApp zonkle(sandbox, "zonkle", "exit 3");
-    ASSERT_TRUE(zonkle.waitForLine("Go daemon started successfully."));
+    RunningApp zonkle(sandbox, "zonkle", "wait-stdin-lines 1; exit 3");
+    ASSERT_TRUE(zonkle.waitFor([&] { return sandbox.recorded().size() == 1; })); // gone right after this
     RunningApp second(sandbox, "zonkle");
     ASSERT_EQ(second.waitForExit(), 0);
     ASSERT_TRUE(zonkle.waitForLine("Failed to write to stdin: Broken pipe"));

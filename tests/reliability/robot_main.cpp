@@ -1,7 +1,8 @@
 // zonkle-robot: the application as main runs it, through the same runApplication, plus a user at
 // its panel who takes one action per line of standard input (slider-right, slider-left,
-// next-sound, toggle-pause) and answers "robot: <action> done". Once the application is built it
-// says "robot: ready <the Quit button's text>".
+// next-sound, toggle-pause; login: the tray menu's Start at Login) and answers "robot: <action>
+// done"; "login?" opens the tray menu and answers "robot: start at login on" or "off". Once the
+// application is built it says "robot: ready <the Quit button's text>".
 
 #include <map>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QMenu>
 #include <QSocketNotifier>
 #include <QTest>
 
@@ -27,7 +29,30 @@ QWidget* control(const char* name) {
     qFatal("the panel has no %s", name);
 }
 
+QAction* startAtLogin() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* menu = qobject_cast<QMenu*>(window)) {
+            emit menu->aboutToShow();
+            for (QAction* item : menu->actions()) {
+                if (item->text() == u"Start at Login") {
+                    return item;
+                }
+            }
+        }
+    }
+    qFatal("the tray menu has no Start at Login");
+}
+
 void perform(const QByteArray& action) {
+    if (action == "login?") {
+        zonkle::writeLogLine(startAtLogin()->isChecked() ? "robot: start at login on" : "robot: start at login off");
+        return;
+    }
+    if (action == "login") {
+        startAtLogin()->trigger();
+        zonkle::writeLogLine("robot: login done");
+        return;
+    }
     static const std::map<QByteArray, std::pair<const char*, Qt::Key>> presses{
         {"slider-right", {"sensitivitySlider", Qt::Key_Right}},
         {"slider-left", {"sensitivitySlider", Qt::Key_Left}},

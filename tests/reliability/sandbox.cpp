@@ -21,7 +21,7 @@ bool eventually(const std::function<bool()>& condition) {
     return true;
 }
 
-Sandbox::Sandbox() {
+Sandbox::Sandbox() : root(QDir::tempPath() + "/zonkle sandbox-XXXXXX") {
     for (const char* directory : {"bin", "libexec/zonkle", "config/Zonkle", "home", "records"}) {
         QDir().mkpath(path(QString::fromLatin1(directory)));
     }
