@@ -37,6 +37,7 @@ dpkg -i "$deb" >/dev/null || { dpkg --purge zonkle >/dev/null; fail "dpkg -i fai
 # As the desktop menu does: the entry's Exec line, found on PATH, in a session of its own.
 command=$(sed -n 's/^Exec=//p' /usr/share/applications/zonkle.desktop)
 mkdir -m 700 "$work/run"
+: >"$work/out"
 HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run QT_QPA_PLATFORM=offscreen \
     $command >"$work/out" 2>&1 &
 app=$!
