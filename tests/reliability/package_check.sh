@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "package_check: $*" >&2; exit 1; }
 
-cpack --config "$build/CPackConfig.cmake" -B "$work" >/dev/null
+cpack --config "$build/CPackConfig.cmake" -B "$work" >/dev/null || fail "cpack failed (the whole build tree must be built first)"
 deb=$(echo "$work"/zonkle_*.deb)
 [[ -f $deb ]] || fail "no package built"
 
