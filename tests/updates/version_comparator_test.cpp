@@ -28,13 +28,10 @@ const char* const cases[] = {
 TEST(VersionComparator, ordersAsTheUpdateFrameworkDoes) {
     for (const char* text : cases) {
         SCOPED_TRACE(text);
-        const QString row = QString::fromUtf8(text);
-        const qsizetype at = row.indexOf(QRegularExpression(QStringLiteral(" [<=>] ")));
-        const QString left = row.left(at);
-        const QString right = row.mid(at + 3);
-        const auto expected = QStringLiteral("<=>").indexOf(row[at + 1]) - 1 <=> 0;
-        EXPECT_EQ(VersionComparator::compare(left, right), expected);
-        EXPECT_EQ(VersionComparator::compare(right, left), 0 <=> expected);
+        const QRegularExpressionMatch row = QRegularExpression(QStringLiteral("(.+) ([<=>]) (.+)")).match(text);
+        const auto expected = QStringLiteral("<=>").indexOf(row.captured(2)) - 1 <=> 0;
+        EXPECT_EQ(VersionComparator::compare(row.captured(1), row.captured(3)), expected);
+        EXPECT_EQ(VersionComparator::compare(row.captured(3), row.captured(1)), 0 <=> expected);
     }
 }
 
