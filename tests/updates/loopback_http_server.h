@@ -4,16 +4,15 @@
 #include <memory>
 #include <optional>
 
-#include <QHash>
 #include <QSslServer>
 #include <QTcpSocket>
 #include <QUrl>
 
 namespace zonkle::test {
 
-// An HTTP server on 127.0.0.1 that answers each path with canned bytes, then closes. An empty
-// answer never comes (a stalled server); a chunked one is followed by chunks without end, as
-// fast as the client takes them (a flooding server). Unknown paths are left unanswered too.
+// An HTTP server on 127.0.0.1 that gives every request the same canned answer, then closes. An
+// empty answer never comes (a stalled server); a chunked one is followed by chunks without end,
+// as fast as the client takes them (a flooding server).
 class LoopbackHttpServer final : public QObject {
 public:
     // With a TLS configuration the server speaks https only.
@@ -30,11 +29,11 @@ public:
         server->listen(QHostAddress::LocalHost);
     }
 
-    void route(const QByteArray& path, const QByteArray& answer) { routes.insert(path, answer); }
-    QUrl url(const QByteArray& path) const {
+    QUrl url(const QString& path = QStringLiteral("/appcast.xml")) const {
         return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(server->serverPort()).arg(path));
     }
 
+    QByteArray answer;
     std::atomic<int> requests = 0;
     std::atomic<int> openConnections = 0;
     std::atomic<qint64> bytesSent = 0;
@@ -52,13 +51,13 @@ private:
             *request += socket->readAll();
             if (request->contains("\r\n\r\n")) { // our client's requests have no body
                 ++requests;
-                answer(socket, routes.value(request->split(' ').value(1)));
+                respond(socket);
                 request->clear();
             }
         });
     }
 
-    void answer(QTcpSocket* socket, const QByteArray& answer) {
+    void respond(QTcpSocket* socket) {
         socket->write(answer);
         if (answer.contains("Transfer-Encoding: chunked")) {
             const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
@@ -74,7 +73,6 @@ private:
 
     QTcpServer* server;
     QString scheme;
-    QHash<QByteArray, QByteArray> routes;
 };
 
 } // namespace zonkle::test
