@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <memory>
 #include <optional>
 
 #include <QSslServer>
@@ -17,7 +16,7 @@ class LoopbackHttpServer final : public QObject {
 public:
     // With a TLS configuration the server speaks https only.
     explicit LoopbackHttpServer(const std::optional<QSslConfiguration>& tls = std::nullopt)
-        : server(tls ? new QSslServer(this) : new QTcpServer(this)), scheme(tls ? "https" : "http") {
+        : server(tls ? new QSslServer(this) : new QTcpServer(this)) {
         if (tls) {
             static_cast<QSslServer*>(server)->setSslConfiguration(*tls);
         }
@@ -30,6 +29,7 @@ public:
     }
 
     QUrl url(const QString& path = QStringLiteral("/appcast.xml")) const {
+        const QString scheme = server->inherits("QSslServer") ? QStringLiteral("https") : QStringLiteral("http");
         return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(server->serverPort()).arg(path));
     }
 
@@ -41,38 +41,30 @@ public:
 private:
     void accept(QTcpSocket* socket) {
         ++openConnections;
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            --openConnections;
-            socket->deleteLater();
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::disconnected, this, [this] { --openConnections; });
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            while (socket->canReadLine()) {
+                if (socket->readLine() == "\r\n") { // the end of a request; our client's have no body
+                    ++requests;
+                    socket->write(answer);
+                    if (!answer.isEmpty() && !answer.contains("chunked")) {
+                        socket->disconnectFromHost();
+                    }
+                }
+            }
         });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) { bytesSent += bytes; });
-        auto request = std::make_shared<QByteArray>();
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket, request] {
-            *request += socket->readAll();
-            if (request->contains("\r\n\r\n")) { // our client's requests have no body
-                ++requests;
-                respond(socket);
-                request->clear();
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket](qint64 bytes) {
+            bytesSent += bytes;
+            // Writes only as fast as the kernel takes the data, so the client alone sets the pace.
+            if (answer.contains("chunked") && socket->bytesToWrite() < chunk.size()) {
+                socket->write(chunk);
             }
         });
     }
 
-    void respond(QTcpSocket* socket) {
-        socket->write(answer);
-        if (answer.contains("Transfer-Encoding: chunked")) {
-            const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
-            connect(socket, &QTcpSocket::bytesWritten, socket, [socket, chunk] {
-                if (socket->bytesToWrite() < chunk.size()) {
-                    socket->write(chunk);
-                }
-            });
-        } else if (!answer.isEmpty()) {
-            socket->disconnectFromHost();
-        }
-    }
-
     QTcpServer* server;
-    QString scheme;
+    const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
 };
 
 } // namespace zonkle::test
