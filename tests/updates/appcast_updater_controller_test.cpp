@@ -97,11 +97,11 @@ protected:
     std::unique_ptr<AppcastUpdaterController> controller;
 };
 
-const QByteArray entityBomb = R"(<?xml version="1.0"?><!DOCTYPE rss [<!ENTITY a "aaaaaaaaaa">
-<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;"><!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;">
-<!ENTITY d "&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;"><!ENTITY e "&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;">]>
-<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"><channel>
-<item><title>&e;&e;&e;&e;&e;&e;&e;&e;</title><sparkle:version>9.0</sparkle:version></item></channel></rss>)";
+// Five levels of ten references each: 100,000 characters per reference to e, if expanded.
+const QByteArray entityBomb =
+    appcast(item("9.0", "<title>&e;&e;&e;&e;&e;&e;&e;&e;</title>")).replace("<rss", R"(<!DOCTYPE rss [
+<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;"><!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;">
+<!ENTITY d "&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;"><!ENTITY e "&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;">]><rss)");
 
 // The server's answer, and the start of the line of the dialog the check ends with (the server's
 // address written SERVER). The running version is 1.0.
