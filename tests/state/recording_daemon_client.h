@@ -13,7 +13,9 @@ class RecordingDaemonClient final : public DaemonClient {
 public:
     explicit RecordingDaemonClient(std::vector<std::string>& journal) : journal(journal) {}
 
-    void start() override { journal.push_back(onEventReceived ? "start with callback" : "start without callback"); }
+    void start() override {
+        journal.push_back(onEventReceived && onDetectorFailed ? "start with callbacks" : "start without callbacks");
+    }
     void send(const OutboundCommand& command) override {
         sent.push_back(command);
         journal.push_back("send " + command.cmd);
