@@ -10,7 +10,7 @@ namespace zonkle {
 using LogSink = std::function<void(std::string_view)>;
 
 // Log lines waiting for standard output; beyond this, lines are dropped and counted.
-inline constexpr std::size_t maxPendingLogBytes = 256 * 1024;
+inline constexpr std::size_t maxPendingLogBytes = 1024 * 1024;
 
 // Queues the text and a line feed for standard output and returns at once: a thread of its own
 // writes the lines, in order, as soon as the reader takes them, so a reader that stops (a paused

@@ -3,12 +3,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <functional>
-#include <memory>
+#include <fstream>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "daemon_link/ipc_client.h"
 
@@ -20,20 +17,21 @@ inline constexpr auto generousLimit = std::chrono::seconds(30);
 // its own thread. Also collects log lines from any thread.
 class TestMainThread final {
 public:
-    MainThreadPoster poster() const {
-        return [state = state](std::function<void()> task) {
-            std::lock_guard lock(state->mutex);
-            state->tasks.push_back(std::move(task));
-            state->changed.notify_all();
+    // Shared with the reader thread, which may outlive the test's use of it.
+    MainThreadPoster poster() {
+        return [s = state](std::function<void()> task) {
+            std::lock_guard lock(s->mutex);
+            s->tasks.push_back(std::move(task));
+            s->changed.notify_all();
         };
     }
-    LogSink logSink() const {
-        return [state = state](std::string_view line) {
-            std::lock_guard lock(state->mutex);
-            state->logs.emplace_back(line);
+    LogSink logSink() {
+        return [s = state](std::string_view line) {
+            std::lock_guard lock(s->mutex);
+            s->logs.emplace_back(line);
         };
     }
-    std::vector<std::string> logLines() const {
+    std::vector<std::string> logLines() {
         std::lock_guard lock(state->mutex);
         return state->logs;
     }
@@ -49,20 +47,12 @@ public:
         task();
         return true;
     }
-    // Runs tasks until `done` holds; false when no task came for `generousLimit`.
     bool runUntil(const std::function<bool()>& done) {
-        while (!done()) {
-            if (!runOne()) {
-                return false;
-            }
+        while (!done() && runOne()) {
         }
-        return true;
+        return done();
     }
-    void runPending() {
-        while (runOne(std::chrono::milliseconds(0))) {
-        }
-    }
-    // Tasks may hold a client that holds this poster: dropped outside the lock.
+    // Tasks may hold the last reference to a client: destroyed outside the lock.
     void dropPending() {
         std::deque<std::function<void()>> dropped;
         std::lock_guard lock(state->mutex);
@@ -82,13 +72,17 @@ private:
 // Polls what the test cannot be woken by (a file, /proc), up to a generous limit.
 inline bool eventually(const std::function<bool()>& condition) {
     const auto deadline = std::chrono::steady_clock::now() + generousLimit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
+    while (!condition() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    return true;
+    return condition();
+}
+
+// Whether a thread of this process sleeps on a futex: a lock or a condition variable.
+inline bool waitsOnALock(pid_t thread) {
+    std::ifstream wchan("/proc/self/task/" + std::to_string(thread) + "/wchan");
+    std::string where;
+    return wchan >> where && where.find("futex") != std::string::npos;
 }
 
 } // namespace zonkle::test

@@ -127,13 +127,13 @@ TEST_F(ContentViewTest, pauseSwitchStoresTheFlagAndPushesOnceWithTheOtherValuesU
 
     QTest::mouseClick(child<SwitchButton>("pauseSwitch"), Qt::LeftButton);
 
-    EXPECT_TRUE(store->isPaused());
+    EXPECT_TRUE(store->value(QString::fromLatin1(isPausedKey)).toBool());
     ASSERT_EQ(panelPushes().size(), before + 1);
     EXPECT_EQ(panelPushes().back(), config(1.3, "fart", true));
 
     QTest::mouseClick(child<SwitchButton>("pauseSwitch"), Qt::LeftButton);
 
-    EXPECT_FALSE(store->isPaused());
+    EXPECT_FALSE(store->value(QString::fromLatin1(isPausedKey)).toBool());
     ASSERT_EQ(panelPushes().size(), before + 2);
     EXPECT_EQ(panelPushes().back(), config(1.3, "fart", false));
 }
@@ -155,7 +155,7 @@ TEST_F(ContentViewTest, soundPickerListsTheSoundNamesVerbatimAndStoresTheChosenN
         const auto before = panelPushes().size();
         QTest::keyClick(picker, Qt::Key_Down);
         const QString name = availableSounds().at(i);
-        EXPECT_EQ(store->selectedSound(), name);
+        EXPECT_EQ(store->value(QString::fromLatin1(selectedSoundKey)).toString(), name);
         ASSERT_EQ(panelPushes().size(), before + 1) << name.toStdString();
         EXPECT_EQ(panelPushes().back(), config(0.5, name.toStdString(), false));
     }
@@ -172,13 +172,13 @@ TEST_F(ContentViewTest, sliderStoresExactTenthsOnePushPerStep) {
     slider->setFocus();
 
     QTest::keyClick(slider, Qt::Key_Home);
-    EXPECT_EQ(store->sensitivity(), 0.1);
+    EXPECT_EQ(store->value(QString::fromLatin1(sensitivityKey)).toDouble(), 0.1);
     EXPECT_EQ(value->text(), QStringLiteral("0.1"));
 
     for (std::size_t i = 1; i < tenths.size(); ++i) {
         const auto before = panelPushes().size();
         QTest::keyClick(slider, Qt::Key_Right);
-        EXPECT_EQ(store->sensitivity(), tenths[i]);
+        EXPECT_EQ(store->value(QString::fromLatin1(sensitivityKey)).toDouble(), tenths[i]);
         EXPECT_EQ(value->text(), QString::asprintf("%.1f", tenths[i]));
         ASSERT_EQ(panelPushes().size(), before + 1);
         EXPECT_EQ(panelPushes().back(), config(tenths[i], "default", false));
@@ -211,8 +211,8 @@ TEST_F(ContentViewTest, storedValuesThePanelDoesNotOfferAreShownAndPushedUnchang
     EXPECT_EQ(child<QSlider>("sensitivitySlider")->value(), 20);
     EXPECT_EQ(child<QComboBox>("soundPicker")->currentIndex(), -1) << "no entry differs only in case";
     // Placing the slider at its end must not store the clamped value.
-    EXPECT_EQ(store->sensitivity(), 5.0);
-    EXPECT_EQ(store->selectedSound(), QStringLiteral("Fart"));
+    EXPECT_EQ(store->value(QString::fromLatin1(sensitivityKey)).toDouble(), 5.0);
+    EXPECT_EQ(store->value(QString::fromLatin1(selectedSoundKey)).toString(), QStringLiteral("Fart"));
 }
 
 TEST_F(ContentViewTest, changesMadeElsewhereShowLiveAndPushOnceEach) {
