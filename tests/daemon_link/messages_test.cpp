@@ -1,7 +1,6 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
-#include <nlohmann/json.hpp>
 
 #include "daemon_link/messages.h"
 
@@ -42,19 +41,14 @@ TEST(Messages, decodesEventsByTheRules) {
 }
 
 TEST(Messages, encodesCommandsAsOneCompactLineWithoutAbsentKeys) {
-    const auto inf = std::numeric_limits<double>::infinity();
     const std::vector<std::pair<OutboundCommand, std::optional<std::string>>> cases{
         {{"quit", {}, {}, {}}, "{\"cmd\":\"quit\"}\n"},
         {{"config", 0.5, "default", false},
          "{\"cmd\":\"config\",\"sensitivity\":0.5,\"sound\":\"default\",\"paused\":false}\n"},
-        {{"config", {}, {}, true}, "{\"cmd\":\"config\",\"paused\":true}\n"},
-        {{"config", 1.0, "a\"b\\c\nd\x01", true},
-         "{\"cmd\":\"config\",\"sensitivity\":1.0,\"sound\":\"a\\\"b\\\\c\\nd\\u0001\",\"paused\":true}\n"},
-        {{"config", 0.5, "bad\xff", false},
-         "{\"cmd\":\"config\",\"sensitivity\":0.5,\"sound\":\"bad\xef\xbf\xbd\",\"paused\":false}\n"},
+        {{"config", {}, "a\"b\\c\nd\x01\xff", {}},
+         "{\"cmd\":\"config\",\"sound\":\"a\\\"b\\\\c\\nd\\u0001\xef\xbf\xbd\"}\n"},
         {{"config", std::nan(""), "default", false}, std::nullopt},
-        {{"config", -inf, "default", false}, std::nullopt},
-    };
+        {{"config", -std::numeric_limits<double>::infinity(), "default", false}, std::nullopt}};
     for (const auto& [command, expected] : cases) {
         EXPECT_EQ(encodeCommand(command), expected) << expected.value_or("(refused)");
     }

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 #include <limits>
-#include <variant>
 
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 
-#include "recording_daemon_client.h"
 #include "state/menu_bar_view_model.h"
 
 namespace zonkle {
@@ -16,22 +14,23 @@ using Lines = std::vector<std::string>;
 using Health = MenuBarViewModel::DetectorHealth;
 const InboundEvent hit{"event", "hit", std::nullopt};
 
-// A view model on a recording client; the client, the settings source and the log all write
-// into one journal, so that the order of their calls shows.
+// Stands in for the daemon link; it, the settings source and the log write into one journal.
+struct RecordingClient final : DaemonClient {
+    explicit RecordingClient(Lines& journal) : journal(journal) {}
+    void start() override { journal.push_back(onEventReceived && onDetectorFailed ? "start" : "start uncalled"); }
+    void send(const OutboundCommand& command) override { sent.push_back(command); }
+    void stop() override { journal.push_back("stop"); }
+    Lines& journal;
+    std::vector<OutboundCommand> sent;
+};
+
 struct ViewModelTest : testing::Test {
     std::unique_ptr<MenuBarViewModel> makeViewModel(const SettingsValues& stored = {}) {
         auto viewModel = std::make_unique<MenuBarViewModel>(
-            client,
-            [this, stored] {
-                journal.push_back("read settings");
-                return stored;
-            },
-            [this](std::string_view line) { journal.push_back("log " + std::string(line)); });
-        journal.clear();
-        client->sent.clear();
+            client, [this, stored] { return journal.push_back("read"), stored; },
+            [this](std::string_view line) { journal.emplace_back(line); });
         return viewModel;
     }
-
     // Runs the main event loop until every task queued so far has run.
     static void drainEventLoop() {
         bool drained = false;
@@ -39,37 +38,29 @@ struct ViewModelTest : testing::Test {
             QCoreApplication::instance(), [&] { drained = true; }, Qt::QueuedConnection);
         ASSERT_TRUE(QTest::qWaitFor([&] { return drained; }, 30'000));
     }
-
     Lines journal;
-    std::shared_ptr<test::RecordingDaemonClient> client = std::make_shared<test::RecordingDaemonClient>(journal);
+    std::shared_ptr<RecordingClient> client = std::make_shared<RecordingClient>(journal);
 };
 
 TEST_F(ViewModelTest, startsTheClientThenReadsAndSendsTheStoredSettingsAndStopsItWhenDestroyed) {
-    auto viewModel = std::make_unique<MenuBarViewModel>(
-        client,
-        [] {
-            return SettingsValues{7.25, "kazoo", true};
-        },
-        [this](std::string_view line) { journal.emplace_back(line); });
-    viewModel.reset();
-    EXPECT_EQ(journal, (Lines{"start with callbacks", "Syncing Config -> Sensitivity: 7.25, Sound: kazoo, Paused: true",
-                              "send config", "stop"}));
+    makeViewModel({7.25, "kazoo", true}).reset();
+    EXPECT_EQ(journal,
+              (Lines{"start", "read", "Syncing Config -> Sensitivity: 7.25, Sound: kazoo, Paused: true", "stop"}));
     EXPECT_EQ(client->sent, (std::vector<OutboundCommand>{{"config", 7.25, "kazoo", true}}));
 }
 
 TEST_F(ViewModelTest, sendsEveryPushUnchangedAndLogsTheSensitivityAsTheShortestDecimal) {
     const std::vector<std::pair<double, std::string>> cases{
-        {0.5, "0.5"},       {0.5, "0.5"},    {0.0, "0.0"},
-        {-0.0, "-0.0"},     {2.0, "2.0"},    {0.1 + 0.2, "0.30000000000000004"},
-        {0.00001, "1e-05"}, {1e16, "1e+16"}, {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
-    };
+        {0.5, "0.5"},    {0.5, "0.5"},    {0.0, "0.0"},
+        {-0.0, "-0.0"},  {2.0, "2.0"},    {0.1 + 0.2, "0.30000000000000004"},
+        {1e-5, "1e-05"}, {1e16, "1e+16"}, {std::numeric_limits<double>::max(), "1.7976931348623157e+308"}};
     auto viewModel = makeViewModel();
     for (const auto& [sensitivity, text] : cases) {
         viewModel->syncConfig(sensitivity, "fart", false);
-        EXPECT_EQ(journal.end()[-2], "log Syncing Config -> Sensitivity: " + text + ", Sound: fart, Paused: false");
+        EXPECT_EQ(journal.back(), "Syncing Config -> Sensitivity: " + text + ", Sound: fart, Paused: false");
         EXPECT_EQ(client->sent.back(), (OutboundCommand{"config", sensitivity, "fart", false}));
     }
-    EXPECT_EQ(client->sent.size(), cases.size());
+    EXPECT_EQ(client->sent.size(), cases.size() + 1);
 }
 
 TEST_F(ViewModelTest, logsAndCountsRecognisedEventsAndIgnoresAllOthers) {
@@ -83,13 +74,12 @@ TEST_F(ViewModelTest, logsAndCountsRecognisedEventsAndIgnoresAllOthers) {
         {{"hit", std::nullopt, std::nullopt}, ""},
         {{"event", std::nullopt, "hit"}, ""},
         {{"EVENT", "hit", std::nullopt}, ""},
-        {{"event", "Hit", std::nullopt}, ""},
-    };
+        {{"event", "Hit", std::nullopt}, ""}};
     for (const auto& [event, line] : cases) {
-        SCOPED_TRACE(line);
         auto viewModel = makeViewModel();
+        journal.clear();
         viewModel->handleEvent(event);
-        EXPECT_EQ(journal, line.empty() ? Lines{} : Lines{"log " + line});
+        EXPECT_EQ(journal, line.empty() ? Lines{} : Lines{line});
         EXPECT_EQ(viewModel->hitCount(), line.starts_with("Hit") ? 1 : 0);
     }
 }
@@ -97,6 +87,7 @@ TEST_F(ViewModelTest, logsAndCountsRecognisedEventsAndIgnoresAllOthers) {
 TEST_F(ViewModelTest, countsEveryHitOneLoopTurnAfterItsDeliveryEvenWhilePausedAndNoneAfterDestruction) {
     auto viewModel = makeViewModel({0.5, "default", true});
     QSignalSpy counts(viewModel.get(), &MenuBarViewModel::hitCountChanged);
+    journal.clear();
     client->onEventReceived(hit);
     client->onEventReceived(hit);
     EXPECT_EQ(viewModel->hitCount(), 0) << "handled inside the callback";
@@ -107,51 +98,43 @@ TEST_F(ViewModelTest, countsEveryHitOneLoopTurnAfterItsDeliveryEvenWhilePausedAn
     viewModel.reset();
     client->onEventReceived(hit);
     drainEventLoop();
-    EXPECT_EQ(journal, (Lines{"log Hit detected by Go daemon! #1", "log Hit detected by Go daemon! #2", "stop"}));
+    EXPECT_EQ(journal, (Lines{"Hit detected by Go daemon! #1", "Hit detected by Go daemon! #2", "stop"}));
 }
 
+// Reports of type "exited" and "not started" stand for the client's failure reports.
 TEST_F(ViewModelTest, showsTheDetectorsHealthFromItsReportsInTheirOrder) {
-    using Report = std::variant<InboundEvent, DetectorFailure>;
     const InboundEvent noSensor{"error", "no_sensor", "no accelerometer"};
     const InboundEvent noAudio{"error", "no_audio", "no microphone"};
-    const InboundEvent pong{"event", "pong", std::nullopt};
-    const DetectorFailure exited{DetectorFailure::Kind::Exited, "exited with status 3"};
-    const DetectorFailure notStarted{DetectorFailure::Kind::NotStarted, "Permission denied"};
-    struct Case {
-        std::vector<Report> reports;
-        Health health;
-        QString detail;
-        int changes;
-    };
-    const std::vector<Case> cases{
+    const InboundEvent exited{"exited", {}, "exited with status 3"};
+    const std::vector<std::tuple<std::vector<InboundEvent>, Health, QString, int>> cases{
         {{hit}, Health::Healthy, "", 0},
         {{noSensor}, Health::NoSensor, "no accelerometer", 1},
         {{noAudio}, Health::NoAudio, "no microphone", 1},
         {{noSensor, noAudio}, Health::NoSensor, "no accelerometer", 1},
         {{noAudio, noSensor}, Health::NoSensor, "no accelerometer", 2},
-        {{noSensor, noAudio, pong}, Health::Healthy, "", 2},
-        {{InboundEvent{"error", "boom", "x"}, InboundEvent{"event", "no_sensor", {}}}, Health::Healthy, "", 0},
-        {{InboundEvent{"error", "no_sensor", {}}}, Health::NoSensor, "", 1},
+        {{noSensor, noAudio, {"event", "pong", {}}}, Health::Healthy, "", 2},
+        {{{"error", "boom", "x"}, {"event", "no_sensor", {}}}, Health::Healthy, "", 0},
+        {{{"error", "no_sensor", {}}}, Health::NoSensor, "", 1},
         {{noSensor, exited}, Health::Exited, "exited with status 3", 2},
-        {{notStarted}, Health::NotStarted, "Permission denied", 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.detail.toStdString());
+        {{{"not started", {}, "Permission denied"}}, Health::NotStarted, "Permission denied", 1}};
+    for (const auto& [reports, health, detail, changes] : cases) {
         auto viewModel = makeViewModel();
-        QSignalSpy changes(viewModel.get(), &MenuBarViewModel::detectorHealthChanged);
-        for (const Report& report : c.reports) {
-            if (const auto* event = std::get_if<InboundEvent>(&report)) {
-                client->onEventReceived(*event);
+        QSignalSpy spy(viewModel.get(), &MenuBarViewModel::detectorHealthChanged);
+        journal.clear();
+        for (const InboundEvent& report : reports) {
+            using Kind = DetectorFailure::Kind;
+            if (report.type == "exited" || report.type == "not started") {
+                client->onDetectorFailed({report.type == "exited" ? Kind::Exited : Kind::NotStarted, *report.message});
             } else {
-                client->onDetectorFailed(std::get<DetectorFailure>(report));
+                client->onEventReceived(report);
             }
         }
         drainEventLoop();
-        EXPECT_EQ(viewModel->property("detectorHealth").value<Health>(), c.health);
-        EXPECT_EQ(viewModel->property("detectorHealthDetail").toString(), c.detail);
-        EXPECT_EQ(changes.count(), c.changes);
+        EXPECT_EQ(viewModel->property("detectorHealth").value<Health>(), health) << detail.toStdString();
+        EXPECT_EQ(viewModel->property("detectorHealthDetail").toString(), detail);
+        EXPECT_EQ(spy.count(), changes) << detail.toStdString();
         for (const auto& line : journal) { // health has no log lines of its own
-            EXPECT_TRUE(line.starts_with("log Error: ") || line.starts_with("log Hit") || line.starts_with("log Ping"));
+            EXPECT_TRUE(line.starts_with("Error: ") || line.starts_with("Hit") || line.starts_with("Ping")) << line;
         }
     }
 }

@@ -17,10 +17,6 @@ namespace {
 using Lines = std::vector<std::string>;
 
 struct SettingsStoreTest : testing::Test {
-    QTemporaryDir dir;
-    Lines log;
-    LogSink sink = [this](std::string_view line) { log.emplace_back(line); };
-
     // A file no QSettings of this process has read yet (QSettings caches what it read per path).
     std::unique_ptr<QSettings> file(const QByteArray& contents) {
         static int made = 0;
@@ -29,6 +25,9 @@ struct SettingsStoreTest : testing::Test {
         out.close();
         return std::make_unique<QSettings>(out.fileName(), QSettings::IniFormat);
     }
+    QTemporaryDir dir;
+    Lines log;
+    LogSink sink = [this](std::string_view line) { log.emplace_back(line); };
 };
 
 TEST_F(SettingsStoreTest, readsHandEditedFilesKeepingOddValuesAndTreatingUnusableOnesAsAbsent) {
@@ -42,25 +41,23 @@ TEST_F(SettingsStoreTest, readsHandEditedFilesKeepingOddValuesAndTreatingUnusabl
          {}},
         {"[General]\nsensitivity=abc\nselectedSound=a, b\nisPaused=maybe\n", defaults, {}},
         {"[General]\nsensitivity=0,5\nselectedSound=@ByteArray(fart)\nisPaused=TRUE\n", defaults, {}},
-        {"[General]\nsensitivity=nan\nSensitivity=1.5\n[Other]\nisPaused=true\n", defaults, {}},
-        {"\x01\x02[[[\n\xff\xfe=\"=\nsensitivity\n", defaults, {}},
+        {"[General]\nsensitivity=nan\nSensitivity=1.5\n[Other]\nisPaused=true\n\x01\x02[[[\n\xff\xfe=\"=\n",
+         defaults,
+         {}},
         {"[General]\nsensitivity=1.5\nselectedSound=" + longSound + "\nisPaused=true\n",
          {1.5, "default", true},
-         {"Stored selectedSound is longer than 256 bytes; using \"default\"."}},
-    };
+         {"Stored selectedSound is longer than 256 bytes; using \"default\"."}}};
     for (const auto& [contents, expected, lines] : cases) {
-        SCOPED_TRACE(contents.left(80).toStdString());
         log.clear();
-        EXPECT_EQ(SettingsStore::readDirect(*file(contents), sink), expected);
+        EXPECT_EQ(SettingsStore::readDirect(*file(contents), sink), expected) << contents.left(80).toStdString();
         EXPECT_EQ(log, lines);
-        const SettingsStore store(file(contents));
-        EXPECT_EQ(store.value(selectedSoundKey).toString(), expected.sound == "default" ? "" : expected.sound);
+        EXPECT_EQ(SettingsStore(file(contents)).value(selectedSoundKey).toString(),
+                  expected.sound == "default" ? "" : expected.sound);
     }
 }
 
 TEST_F(SettingsStoreTest, writesEachChangeToDiskBeforeReturningAndReportsOnlyTheWritesThatFail) {
-    // Blocked while a file stands where its directory should be.
-    const QString directory = dir.filePath("Zonkle");
+    const QString directory = dir.filePath("Zonkle"); // a file where the directory should be
     const QString path = directory + "/Zonkle.conf";
     ASSERT_TRUE(QFile(directory).open(QIODevice::WriteOnly));
     SettingsStore store(std::make_unique<QSettings>(path, QSettings::IniFormat), nullptr, sink);
@@ -69,15 +66,13 @@ TEST_F(SettingsStoreTest, writesEachChangeToDiskBeforeReturningAndReportsOnlyThe
     EXPECT_EQ(store.value(sensitivityKey), 0.1 + 0.2);
     const std::string failed = "Failed to save settings to " + path.toStdString() + ".";
     EXPECT_EQ(log, (Lines{failed, failed}));
-
     ASSERT_TRUE(QFile::remove(directory) && QDir().mkpath(directory));
     store.setValue(selectedSoundKey, "fart");
     EXPECT_EQ(log.size(), 2u) << "a write that worked is not reported";
     QFile written(path);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), "[General]\nisPaused=true\nselectedSound=fart\nsensitivity=0.30000000000000004\n");
-    // Only the file itself is left: the temporary one was renamed over it.
-    EXPECT_EQ(QDir(directory).entryList(QDir::Files), QStringList{"Zonkle.conf"});
+    EXPECT_EQ(QDir(directory).entryList(QDir::Files), QStringList{"Zonkle.conf"}) << "no temporary file left";
 }
 
 TEST_F(SettingsStoreTest, boundSettingsReadTheirDefaultUntilStoredAndAnnounceRealChangesFromAnyWriter) {
@@ -87,12 +82,10 @@ TEST_F(SettingsStoreTest, boundSettingsReadTheirDefaultUntilStoredAndAnnounceRea
     BoundSetting sound(store, selectedSoundKey, QString(defaultSound));
     QSignalSpy changes(&otherSensitivity, &BoundSetting::changed);
     QSignalSpy soundChanges(&sound, &BoundSetting::changed);
-
     sensitivity.setValue(0.5); // stored now, but the value read stays 0.5
     sensitivity.setValue(0.6);
     sensitivity.setValue(0.6);
     store.setValue(sensitivityKey, QString("abc")); // unusable: back to the default
-
     EXPECT_EQ(otherSensitivity.toDouble(), 0.5);
     ASSERT_EQ(changes.count(), 2);
     EXPECT_EQ(changes.at(0).at(0), 0.6);
@@ -100,32 +93,28 @@ TEST_F(SettingsStoreTest, boundSettingsReadTheirDefaultUntilStoredAndAnnounceRea
 }
 
 TEST_F(SettingsStoreTest, findsTheFileAsTheXdgRulesSayAndNeverUnderTheRoot) {
-    const QByteArray savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray saved[] = {qgetenv("XDG_CONFIG_HOME"), qgetenv("HOME")};
     const QString userHome = QFile::decodeName(::getpwuid(::getuid())->pw_dir);
     const QString fromUserDatabase = userHome == "/" ? "none" : userHome + "/.config/Zonkle/Zonkle.conf";
     const std::vector<std::tuple<const char*, const char*, QString>> cases{
         {"/x/config", "/home/u", "/x/config/Zonkle/Zonkle.conf"},
         {"relative/config", "/home/u", "/home/u/.config/Zonkle/Zonkle.conf"},
-        {nullptr, "/home/u", "/home/u/.config/Zonkle/Zonkle.conf"},
         {nullptr, nullptr, fromUserDatabase},
         {"", "relative", fromUserDatabase},
-        {nullptr, "/", fromUserDatabase},
-    };
-    const QByteArray savedHome = qgetenv("HOME");
+        {nullptr, "/", fromUserDatabase}};
     for (const auto& [configHome, home, expected] : cases) {
         configHome ? qputenv("XDG_CONFIG_HOME", configHome) : qunsetenv("XDG_CONFIG_HOME");
         home ? qputenv("HOME", home) : qunsetenv("HOME");
         EXPECT_EQ(SettingsStore::defaultFilePath().value_or("none"), expected) << configHome << " " << home;
     }
-    qputenv("HOME", savedHome);
-    qputenv("XDG_CONFIG_HOME", savedConfigHome);
+    qputenv("XDG_CONFIG_HOME", saved[0]);
+    qputenv("HOME", saved[1]);
 }
 
 TEST_F(SettingsStoreTest, aSettingsFileThatIsNotARegularFileIsLeftAloneAndTheDefaultsUsed) {
     const QString path = *SettingsStore::defaultFilePath();
     ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
-    for (const bool fifo : {true, false}) {
-        SCOPED_TRACE(fifo ? "a FIFO, which would block opening it" : "a directory");
+    for (const bool fifo : {true, false}) { // a FIFO would block opening it
         log.clear();
         ASSERT_TRUE(fifo ? ::mkfifo(QFile::encodeName(path), 0600) == 0 : QDir().mkdir(path));
         SettingsStore store(SettingsStore::openDefaultFile(sink), nullptr, sink);
