@@ -16,6 +16,7 @@ namespace {
 // How long the process's exit waits for lines still queued (a reader that has stopped would
 // otherwise hold it forever).
 constexpr auto exitFlushLimit = std::chrono::seconds(2);
+constexpr std::size_t maxDirectLineBytes = 512;
 
 class LogWriter final {
 public:
@@ -31,13 +32,23 @@ public:
     }
 
     void queue(std::string_view text) {
+        std::string line;
+        line.reserve(text.size() + 1);
+        line.append(text).push_back('\n');
         std::lock_guard lock(mutex);
-        if (pending.size() + text.size() + 1 > maxPendingLogBytes) {
+        // The usual case, nothing waiting and room for the line: write at once on this thread,
+        // which wakes no other. Where poll finds room, a pipe takes up to PIPE_BUF bytes and a
+        // terminal far more than a short line without blocking (we are their only writer).
+        if (pending.empty() && dropped == 0 && !writing && line.size() <= maxDirectLineBytes && writable()) {
+            writeAll(line);
+            return;
+        }
+        if (pending.size() + line.size() > maxPendingLogBytes) {
             ++dropped;
             return;
         }
         noteDropped();
-        pending.append(text).push_back('\n');
+        pending += line;
         changed.notify_all();
     }
 
@@ -81,6 +92,11 @@ private:
                 return;
             }
         }
+    }
+
+    static bool writable() {
+        pollfd watched{STDOUT_FILENO, POLLOUT, 0};
+        return ::poll(&watched, 1, 0) == 1 && (watched.revents & POLLOUT) != 0;
     }
 
     void flushBeforeExit() {

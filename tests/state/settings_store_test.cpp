@@ -31,7 +31,7 @@ struct SettingsStoreTest : testing::Test {
 };
 
 TEST_F(SettingsStoreTest, readsHandEditedFilesKeepingOddValuesAndTreatingUnusableOnesAsAbsent) {
-    const SettingsValues defaults;
+    const SettingsValues defaults{0.5, "default", false};
     const QByteArray longSound(1'500'000, 's');
     const std::vector<std::tuple<QByteArray, SettingsValues, Lines>> cases{
         {"", defaults, {}},
