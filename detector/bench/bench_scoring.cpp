@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace zonkle {
+namespace thwack {
 
 HitScore HitScore::score(const std::vector<double>& truth, const std::vector<double>& detections) {
     HitScore result;
@@ -40,4 +40,4 @@ double quantile(std::vector<double> values, double q) {
     return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
 }
 
-} // namespace zonkle
+} // namespace thwack

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace zonkle {
+namespace thwack {
 
 // Detections matched one to one against true hits: a detection counts for a hit when it
 // comes at most 10 ms before it or 100 ms after it.
@@ -24,4 +24,4 @@ struct HitScore {
 // The q-quantile (0..1) by nearest rank; 0 for no values.
 double quantile(std::vector<double> values, double q);
 
-} // namespace zonkle
+} // namespace thwack

@@ -12,15 +12,15 @@
 #include <vector>
 
 #include "bench_scoring.h"
-#include "daemon_options.h"
+#include "daemon/daemon_options.h"
+#include "detection/sensing_loop.h"
+#include "input/sensor_probe.h"
 #include "scene_generator.h"
-#include "sensing_loop.h"
-#include "sensor_probe.h"
-#include "sound_bank.h"
+#include "sound/sound_bank.h"
 
 namespace {
 
-using namespace zonkle;
+using namespace thwack;
 
 constexpr std::array<double, 3> sensitivities{0.5, 1.0, 2.0};
 constexpr int playbackRate = 48000;

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 #include <numbers>
 
-#include "jerk_detector.h"
+#include "detection/jerk_detector.h"
 #include "scene_generator.h"
 
-namespace zonkle {
+namespace thwack {
 namespace {
 
 constexpr double rate = 100.0;
@@ -129,4 +129,4 @@ TEST(JerkDetector, ignoresCarryingAndTypingScenes) {
 }
 
 } // namespace
-} // namespace zonkle
+} // namespace thwack

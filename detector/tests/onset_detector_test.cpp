@@ -3,10 +3,10 @@
 #include <numbers>
 #include <random>
 
-#include "onset_detector.h"
+#include "detection/onset_detector.h"
 #include "scene_generator.h"
 
-namespace zonkle {
+namespace thwack {
 namespace {
 
 constexpr double rate = 16000.0;
@@ -106,4 +106,4 @@ TEST(OnsetDetector, ignoresGeneratedTypingAndMusic) {
 }
 
 } // namespace
-} // namespace zonkle
+} // namespace thwack

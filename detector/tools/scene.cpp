@@ -4,9 +4,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "wav_writer.h"
+#include "wav/wav_writer.h"
 
-namespace zonkle {
+namespace thwack {
 
 std::filesystem::path Scene::write(const std::filesystem::path& base) const {
     auto data = base;
@@ -32,4 +32,4 @@ std::filesystem::path Scene::write(const std::filesystem::path& base) const {
     return data;
 }
 
-} // namespace zonkle
+} // namespace thwack

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "accel_sample.h"
+#include "input/accel_source.h"
 
-namespace zonkle {
+namespace thwack {
 
 // A labelled recording made by the scene generator: accelerometer readings or microphone
 // samples, and the true onsets of the hits in it.
@@ -29,4 +29,4 @@ struct Scene {
     std::filesystem::path write(const std::filesystem::path& base) const;
 };
 
-} // namespace zonkle
+} // namespace thwack

@@ -5,10 +5,10 @@
 #include <numbers>
 #include <random>
 
-#include "formant_voice.h"
-#include "sound_bank.h"
+#include "sound/formant_voice.h"
+#include "sound/sound_bank.h"
 
-namespace zonkle {
+namespace thwack {
 
 namespace {
 
@@ -558,4 +558,4 @@ Scene SceneGenerator::generate(Kind kind, std::uint32_t seed, double seconds) {
     return scene;
 }
 
-} // namespace zonkle
+} // namespace thwack

@@ -7,7 +7,7 @@
 
 #include "scene.h"
 
-namespace zonkle {
+namespace thwack {
 
 // Makes labelled scenes from a seed; the same kind, seed and length always give the same scene.
 // The physical models (levels, rates, spectra) are fixed here, apart from the detectors.
@@ -39,4 +39,4 @@ public:
     static Scene generate(Kind kind, std::uint32_t seed, double seconds);
 };
 
-} // namespace zonkle
+} // namespace thwack

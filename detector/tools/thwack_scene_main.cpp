@@ -7,7 +7,7 @@
 #include "scene_generator.h"
 
 int main(int argc, char** argv) {
-    using zonkle::SceneGenerator;
+    using thwack::SceneGenerator;
     const auto kind = argc == 5 ? SceneGenerator::kindNamed(argv[1]) : std::nullopt;
     if (!kind) {
         std::fprintf(stderr, "usage: thwack-scene KIND SEED SECONDS OUTPUT_BASE\nkinds:");

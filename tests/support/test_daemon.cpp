@@ -1,392 +1,176 @@
-// zonkle-test-daemon: a scriptable stand-in for thwack-core-daemon, for tests only.
+// zonkle-test-daemon: a stand-in for thwack-core-daemon, for the tests and the benchmarks.
 //
-// Copy or symlink it as thwack-core-daemon. It takes no arguments (the app starts the daemon
-// without any) and is driven by environment variables, which the app passes on unchanged:
-//
-//   ZONKLE_TEST_DAEMON_RECORD=<file>   Appends every line read on stdin (without its 0x0A, bytes as
-//                                      received) to <file>, one write(2) per line, so the file is
-//                                      current at all times. Also records: "<INCOMPLETE>" followed by
-//                                      the bytes of a last line that had no 0x0A; "<EOF>" when stdin
-//                                      ends (written before the daemon exits); "<SIGTERM>" when SIGTERM
-//                                      arrives (it is caught: the daemon goes on until stdin ends).
-//   ZONKLE_TEST_DAEMON_SCRIPT=<file>   Actions, one per line; blank lines and lines starting with '#'
-//                                      are skipped.
-//   ZONKLE_TEST_DAEMON_ACTIONS=<text>  Actions inline, separated by ';' or line feeds; run after those
-//                                      of the script file.
-//
-// Actions run in order. TEXT takes the escapes \n \r \t \\ and \xHH (so "\x3b" for ';'):
-//   write TEXT            write TEXT to stdout as it is, in one write
-//   line TEXT             write TEXT and one 0x0A
-//   hits N                write N lines {"type":"event","action":"hit","message":"<i>"}, i = 1..N,
-//                         in large writes
-//   flood N               write N bytes 'x' and no line feed
-//   pid                   write {"type":"pid","message":"<own pid>"}
-//   fds                   write {"type":"fds","message":"0 1 2"}: the descriptors that were open when
-//                         the daemon started, in ascending order
-//   wait-stdin-lines N    wait until N lines in all have arrived on stdin
-//   wait-stdin-text TEXT  wait until a stdin line containing TEXT has arrived
-//   wait-stdin-eof        wait until stdin has ended
-//   wait-sigterm          wait until SIGTERM has arrived (at any time since start-up)
-//   pause-stdin           (applies from the start, wherever it stands) read nothing from stdin until
-//                         SIGUSR1 arrives or the writer of stdin closes it; then read as usual
-//   close-stdout          close standard output (the daemon stays alive)
-//   sleep MS              sleep MS milliseconds (for manual use; tests should wait for conditions)
-//   exit CODE             exit at once with CODE
-//   crash                 kill itself with SIGKILL (no clean-up, no core file)
-// After the last action the daemon waits for the end of stdin and exits 0. A malformed script is
-// reported on stderr and ends the daemon with exit code 2 before any action runs.
-//
-// Examples:
-//   ZONKLE_TEST_DAEMON_ACTIONS='wait-stdin-lines 1; hits 3' ZONKLE_TEST_DAEMON_RECORD=/tmp/in.txt
-//   ZONKLE_TEST_DAEMON_ACTIONS='pid; write {"type":"ev; crash'
-#include <algorithm>
+// Copied in place of thwack-core-daemon, it takes no arguments and is driven by the environment,
+// which the app passes on unchanged:
+//   ZONKLE_TEST_DAEMON_RECORD=<file>   appends each line read on stdin (bytes as received, no 0x0A) to
+//       <file>, one write(2) per line (a last line without 0x0A too); "<EOF>" when stdin ends, "<SIGTERM>" when SIGTERM
+//       arrives (caught: the daemon goes on), and
+//       "<HIT> <ns>" after each paced hit (CLOCK_MONOTONIC just before its write).
+//   ZONKLE_TEST_DAEMON_ACTIONS=<text>  actions separated by ';', run in order:
+//       write TEXT / line TEXT   TEXT (escapes \n \r; "\c" is c) as it is / and one 0x0A
+//       hits N [US]              N lines {"type":"event","action":"hit","message":"<i>"}: at once, in
+//                                large writes, or one every US microseconds
+//       flood N                  N bytes 'x', no line feed
+//       pid / fds                {"type":"pid","message":"<pid>"} / {"type":"fds","message":"0 1 2"}
+//                                (the descriptors open at start-up)
+//       wait-stdin-lines N       wait until N lines in all have arrived on stdin
+//       wait-stdin-eof           wait until stdin has ended
+//       wait-sigterm             wait for one SIGTERM (also the benchmarks' signal to start writing)
+//       pause-stdin              (from the start, wherever it stands) read nothing until SIGUSR1 or
+//                                until the writer of stdin hangs up
+//       close-stdout / exit CODE / crash   close stdout / exit at once / SIGKILL itself
+// After the last action it waits for the end of stdin and exits 0. An unknown action ends it with exit
+// code 2 when it is reached; a number that does not parse counts as 0.
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <dirent.h>
+#include <csignal>
 #include <fcntl.h>
-#include <fstream>
+#include <iostream>
 #include <mutex>
 #include <poll.h>
-#include <signal.h>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <unistd.h>
-#include <vector>
+#include <utility>
 
 namespace {
 
-constexpr int scriptErrorExitCode = 2;
-constexpr std::size_t writeChunkSize = 64 * 1024;
-
 int recordFd = -1;
-int resumePipe[2] = {-1, -1};
-int sigtermPipe[2] = {-1, -1};
+int signalPipes[2][2]; // [0]: SIGUSR1 (resume stdin), [1]: SIGTERM
+std::mutex mutex;
+std::condition_variable changed;
+std::size_t linesRead = 0;
+bool stdinEnded = false;
 
-struct Action {
-    std::string name;
-    std::string argument;
-};
-
-struct StdinState {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::string> lines;
-    bool ended = false;
-};
-
-[[noreturn]] void scriptError(const std::string& message) {
-    std::fprintf(stderr, "zonkle-test-daemon: %s\n", message.c_str());
-    std::exit(scriptErrorExitCode);
-}
-
-void writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
+void writeAll(int fd, const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno != EINTR) {
+            return; // stdout closed, or nobody reads: nothing to do about it
         }
-        if (written < 0) {
-            return; // stdout closed by close-stdout, or nobody reads: nothing to do about it
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+        done += static_cast<std::size_t>(std::max<ssize_t>(written, 0));
     }
 }
 
-void record(std::string_view text) {
+void record(const std::string& text) {
     if (recordFd >= 0) {
-        std::string line(text);
-        line.push_back('\n');
-        writeAll(recordFd, line);
+        writeAll(recordFd, text + "\n");
     }
 }
 
-void onSigterm(int) {
-    static constexpr char text[] = "<SIGTERM>\n";
-    if (recordFd >= 0) {
-        [[maybe_unused]] const ssize_t ignored = ::write(recordFd, text, sizeof text - 1);
+void onSignal(int signal) {
+    if (signal == SIGTERM && recordFd >= 0) {
+        [[maybe_unused]] const ssize_t ignored = ::write(recordFd, "<SIGTERM>\n", 10);
     }
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(sigtermPipe[1], &byte, 1);
+    [[maybe_unused]] const ssize_t ignored = ::write(signalPipes[signal == SIGTERM][1], "", 1);
 }
 
-void onSigusr1(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(resumePipe[1], &byte, 1);
+void readStdin(bool paused) {
+    pollfd watched[2] = {{STDIN_FILENO, 0, 0}, {signalPipes[0][0], POLLIN, 0}};
+    while (paused && ::poll(watched, 2, -1) < 0 && errno == EINTR) {
+    }
+    for (std::string line; std::getline(std::cin, line);) {
+        record(line);
+        std::lock_guard lock(mutex);
+        ++linesRead;
+        changed.notify_all();
+    }
+    record("<EOF>");
+    std::lock_guard lock(mutex);
+    stdinEnded = true;
+    changed.notify_all();
 }
 
-std::string unescape(std::string_view text) {
+std::string unescape(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out.push_back(text[i]);
-            continue;
-        }
-        const char next = text[++i];
-        switch (next) {
-        case 'n':
-            out.push_back('\n');
-            break;
-        case 'r':
-            out.push_back('\r');
-            break;
-        case 't':
-            out.push_back('\t');
-            break;
-        case 'x': {
-            unsigned value = 0;
-            const auto hex = text.substr(i + 1, 2);
-            if (hex.size() != 2 || std::from_chars(hex.data(), hex.data() + 2, value, 16).ptr != hex.data() + 2) {
-                scriptError("bad \\x escape in: " + std::string(text));
-            }
-            out.push_back(static_cast<char>(value));
-            i += 2;
-            break;
-        }
-        default:
-            out.push_back(next);
-        }
+        const bool escaped = text[i] == '\\' && i + 1 < text.size();
+        const char c = escaped ? text[++i] : text[i];
+        out += !escaped ? c : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
     }
     return out;
 }
 
-std::size_t number(const Action& action) {
-    std::size_t value = 0;
-    const auto& text = action.argument;
-    if (std::from_chars(text.data(), text.data() + text.size(), value).ptr != text.data() + text.size() ||
-        text.empty()) {
-        scriptError("'" + action.name + "' needs a number, got '" + text + "'");
-    }
-    return value;
-}
-
-void addActions(std::string_view text, std::string_view separators, std::vector<Action>& actions) {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find_first_of(separators, start), text.size());
-        std::string_view item = text.substr(start, end - start);
-        start = end + 1;
-        const auto first = item.find_first_not_of(" \t\r");
-        if (first == std::string_view::npos || item[first] == '#') {
-            continue;
-        }
-        item = item.substr(first, item.find_last_not_of(" \t\r") - first + 1);
-        const auto space = item.find(' ');
-        Action action{std::string(item.substr(0, space)), ""};
-        if (space != std::string_view::npos) {
-            action.argument = std::string(item.substr(space + 1));
-        }
-        actions.push_back(std::move(action));
-    }
-}
-
-std::vector<Action> loadActions() {
-    std::vector<Action> actions;
-    if (const char* path = std::getenv("ZONKLE_TEST_DAEMON_SCRIPT")) {
-        std::ifstream file(path, std::ios::binary);
-        if (!file) {
-            scriptError(std::string("cannot read script ") + path);
-        }
-        std::stringstream content;
-        content << file.rdbuf();
-        addActions(content.str(), "\n", actions);
-    }
-    if (const char* inline_ = std::getenv("ZONKLE_TEST_DAEMON_ACTIONS")) {
-        addActions(inline_, ";\n", actions);
-    }
-    static const std::vector<std::string> known = {"write",
-                                                   "line",
-                                                   "hits",
-                                                   "flood",
-                                                   "pid",
-                                                   "fds",
-                                                   "wait-stdin-lines",
-                                                   "wait-stdin-text",
-                                                   "wait-stdin-eof",
-                                                   "wait-sigterm",
-                                                   "pause-stdin",
-                                                   "close-stdout",
-                                                   "sleep",
-                                                   "exit",
-                                                   "crash"};
-    for (const auto& action : actions) {
-        if (std::find(known.begin(), known.end(), action.name) == known.end()) {
-            scriptError("unknown action '" + action.name + "'");
-        }
-        if (action.name == "hits" || action.name == "flood" || action.name == "wait-stdin-lines" ||
-            action.name == "sleep" || action.name == "exit") {
-            number(action);
-        }
-        if (action.name == "write" || action.name == "line" || action.name == "wait-stdin-text") {
-            unescape(action.argument);
-        }
-    }
-    return actions;
-}
-
-std::string openDescriptors() {
-    std::vector<int> fds;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (const dirent* entry = ::readdir(dir)) {
-            int fd = -1;
-            const std::string_view name = entry->d_name;
-            if (std::from_chars(name.data(), name.data() + name.size(), fd).ptr == name.data() + name.size() &&
-                fd != ::dirfd(dir)) {
-                fds.push_back(fd);
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(fds.begin(), fds.end());
-    std::string text;
-    for (const int fd : fds) {
-        text += (text.empty() ? "" : " ") + std::to_string(fd);
-    }
-    return text;
-}
-
-// Waits without reading until SIGUSR1 or until the writer of stdin hangs up.
-void waitForResume() {
-    pollfd watched[2] = {{STDIN_FILENO, 0, 0}, {resumePipe[0], POLLIN, 0}};
-    while (::poll(watched, 2, -1) < 0 && errno == EINTR) {
-    }
-}
-
-void readStdin(StdinState& state, bool paused) {
-    if (paused) {
-        waitForResume();
-    }
-    std::string pending;
-    char chunk[writeChunkSize];
-    for (;;) {
-        const ssize_t count = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            break;
-        }
-        pending.append(chunk, static_cast<std::size_t>(count));
-        std::size_t lineFeed;
-        while ((lineFeed = pending.find('\n')) != std::string::npos) {
-            std::string line = pending.substr(0, lineFeed);
-            pending.erase(0, lineFeed + 1);
-            record(line);
-            std::lock_guard lock(state.mutex);
-            state.lines.push_back(std::move(line));
-            state.changed.notify_all();
-        }
-    }
-    if (!pending.empty()) {
-        record("<INCOMPLETE>" + pending);
-    }
-    record("<EOF>");
-    std::lock_guard lock(state.mutex);
-    state.ended = true;
-    state.changed.notify_all();
-}
-
-std::string jsonEvent(std::string_view type, std::string_view message) {
-    return R"({"type":")" + std::string(type) + R"(","message":")" + std::string(message) + "\"}\n";
-}
-
-void writeHits(std::size_t count) {
+void writeHits(std::size_t count, std::chrono::microseconds interval) {
     std::string chunk;
+    auto next = std::chrono::steady_clock::now(); // CLOCK_MONOTONIC, as the benchmark reads it
     for (std::size_t i = 1; i <= count; ++i) {
         chunk += R"({"type":"event","action":"hit","message":")" + std::to_string(i) + "\"}\n";
-        if (chunk.size() >= writeChunkSize || i == count) {
-            writeAll(STDOUT_FILENO, chunk);
-            chunk.clear();
+        if (interval.count() > 0) {
+            std::this_thread::sleep_until(next += interval);
+            const std::chrono::nanoseconds writtenAt = std::chrono::steady_clock::now().time_since_epoch();
+            writeAll(STDOUT_FILENO, std::exchange(chunk, {}));
+            record("<HIT> " + std::to_string(writtenAt.count()));
+        } else if (chunk.size() >= 65536 || i == count) {
+            writeAll(STDOUT_FILENO, std::exchange(chunk, {}));
         }
     }
 }
 
-void flood(std::size_t count) {
-    const std::string chunk(writeChunkSize, 'x');
-    for (std::size_t left = count; left > 0;) {
-        const std::size_t size = std::min(left, chunk.size());
-        writeAll(STDOUT_FILENO, std::string_view(chunk).substr(0, size));
-        left -= size;
-    }
-}
-
-template <typename Predicate> void waitForStdin(StdinState& state, Predicate done) {
-    std::unique_lock lock(state.mutex);
-    state.changed.wait(lock, [&] { return done() || state.ended; });
-}
-
-void run(const Action& action, StdinState& state, const std::string& startupDescriptors) {
-    const std::string& name = action.name;
-    if (name == "write") {
-        writeAll(STDOUT_FILENO, unescape(action.argument));
-    } else if (name == "line") {
-        writeAll(STDOUT_FILENO, unescape(action.argument) + "\n");
+void run(const std::string& name, const std::string& argument, const std::string& startupFds) {
+    std::istringstream numbers(argument);
+    std::size_t number = 0, interval = 0;
+    numbers >> number >> interval;
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] {
+        return !name.starts_with("wait-stdin-") || stdinEnded || (name == "wait-stdin-lines" && linesRead >= number);
+    });
+    lock.unlock();
+    if (name == "write" || name == "line") {
+        writeAll(STDOUT_FILENO, unescape(argument) + (name == "line" ? "\n" : ""));
     } else if (name == "hits") {
-        writeHits(number(action));
+        writeHits(number, std::chrono::microseconds(interval));
     } else if (name == "flood") {
-        flood(number(action));
-    } else if (name == "pid") {
-        writeAll(STDOUT_FILENO, jsonEvent("pid", std::to_string(::getpid())));
-    } else if (name == "fds") {
-        writeAll(STDOUT_FILENO, jsonEvent("fds", startupDescriptors));
-    } else if (name == "wait-stdin-lines") {
-        const std::size_t wanted = number(action);
-        waitForStdin(state, [&] { return state.lines.size() >= wanted; });
-    } else if (name == "wait-stdin-text") {
-        const std::string text = unescape(action.argument);
-        waitForStdin(state, [&] {
-            return std::any_of(state.lines.begin(), state.lines.end(),
-                               [&](const std::string& line) { return line.find(text) != std::string::npos; });
-        });
-    } else if (name == "wait-stdin-eof") {
-        waitForStdin(state, [] { return false; });
+        writeAll(STDOUT_FILENO, std::string(number, 'x'));
+    } else if (name == "pid" || name == "fds") {
+        const std::string message = name == "pid" ? std::to_string(::getpid()) : startupFds;
+        writeAll(STDOUT_FILENO, R"({"type":")" + name + R"(","message":")" + message + "\"}\n");
     } else if (name == "wait-sigterm") {
         char byte;
-        while (::read(sigtermPipe[0], &byte, 1) < 0 && errno == EINTR) {
+        while (::read(signalPipes[1][0], &byte, 1) < 0 && errno == EINTR) {
         }
     } else if (name == "close-stdout") {
         ::close(STDOUT_FILENO);
-    } else if (name == "sleep") {
-        std::this_thread::sleep_for(std::chrono::milliseconds(number(action)));
     } else if (name == "exit") {
-        std::_Exit(static_cast<int>(number(action)));
+        std::_Exit(static_cast<int>(number));
     } else if (name == "crash") {
         ::kill(::getpid(), SIGKILL);
+    } else if (name != "pause-stdin" && !name.starts_with("wait-stdin-")) {
+        std::cerr << "zonkle-test-daemon: unknown action '" << name << "'\n";
+        std::_Exit(2);
     }
 }
 
 } // namespace
 
 int main() {
-    const std::string startupDescriptors = openDescriptors();
-    const std::vector<Action> actions = loadActions();
-    if (const char* path = std::getenv("ZONKLE_TEST_DAEMON_RECORD")) {
-        recordFd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (recordFd < 0) {
-            scriptError(std::string("cannot open record file ") + path);
+    std::string startupFds;
+    for (int fd = 0; fd < 1024; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1) {
+            startupFds += (startupFds.empty() ? "" : " ") + std::to_string(fd);
         }
     }
-    if (::pipe2(resumePipe, O_CLOEXEC) != 0 || ::pipe2(sigtermPipe, O_CLOEXEC) != 0) {
-        scriptError("cannot make a pipe");
+    if (const char* path = std::getenv("ZONKLE_TEST_DAEMON_RECORD")) {
+        recordFd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     }
-    struct sigaction handler {};
-    handler.sa_flags = SA_RESTART;
-    handler.sa_handler = onSigterm;
-    ::sigaction(SIGTERM, &handler, nullptr);
-    handler.sa_handler = onSigusr1;
-    ::sigaction(SIGUSR1, &handler, nullptr);
-
-    const bool paused =
-        std::any_of(actions.begin(), actions.end(), [](const Action& a) { return a.name == "pause-stdin"; });
-    StdinState state;
-    std::thread stdinReader(readStdin, std::ref(state), paused);
-    for (const auto& action : actions) {
-        run(action, state, startupDescriptors);
+    if (::pipe2(signalPipes[0], O_CLOEXEC) != 0 || ::pipe2(signalPipes[1], O_CLOEXEC) != 0) {
+        return 2;
+    }
+    std::signal(SIGTERM, onSignal); // glibc's signal() restarts interrupted calls
+    std::signal(SIGUSR1, onSignal);
+    const char* actionText = std::getenv("ZONKLE_TEST_DAEMON_ACTIONS");
+    const std::string actions = actionText != nullptr ? actionText : "";
+    std::thread stdinReader(readStdin, actions.find("pause-stdin") != std::string::npos);
+    std::istringstream list(actions);
+    for (std::string item; std::getline(list, item, ';');) {
+        std::istringstream words(item);
+        std::string name, argument;
+        std::getline(words >> name >> std::ws, argument);
+        if (!name.empty()) {
+            run(name, argument, startupFds);
+        }
     }
     stdinReader.join();
     return 0;
