@@ -71,30 +71,24 @@ std::shared_ptr<ChildProcess> ChildProcess::spawn(const std::filesystem::path& e
                                                   int standardOutput, std::error_code& error) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
-    int code = ::posix_spawn_file_actions_init(&actions);
-    if (code != 0) {
+    if (const int code = ::posix_spawn_file_actions_init(&actions)) {
         error.assign(code, std::generic_category());
         return nullptr;
     }
-    code = ::posix_spawnattr_init(&attributes);
+    int code = ::posix_spawnattr_init(&attributes);
+    pid_t pid = -1;
     if (code == 0) {
         code = prepareSpawn(actions, attributes, standardInput, standardOutput);
         std::string path = executable.string();
         char* arguments[] = {path.data(), nullptr};
-        pid_t pid = -1;
         if (code == 0) {
             code = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, arguments, environ);
         }
         ::posix_spawnattr_destroy(&attributes);
-        if (code == 0) {
-            ::posix_spawn_file_actions_destroy(&actions);
-            error.clear();
-            return std::make_shared<ChildProcess>(pid);
-        }
     }
     ::posix_spawn_file_actions_destroy(&actions);
     error.assign(code, std::generic_category());
-    return nullptr;
+    return code == 0 ? std::make_shared<ChildProcess>(pid) : nullptr;
 }
 
 void ChildProcess::terminate() {
