@@ -1,19 +1,132 @@
 // The daemon's side of the protocol, exercised through the real binary and real pipes, with
 // accelerometer replays from CSV files and sounds written to WAV files.
+#include <array>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <poll.h>
+#include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include "daemon_process.h"
 #include "scene.h"
 #include "sound/sound_bank.h"
 #include "sound/wav_file_sink.h"
 #include "temp_dir.h"
 #include "wav/wav_reader.h"
 
+extern char** environ;
+
 namespace thwack::test {
 namespace {
+
+// The real daemon as a child, a pipe on its stdin and one pipe for its stdout and stderr: event
+// lines start with '{', and each line is written whole. Every wait is long and ends once its
+// condition holds.
+class DaemonProcess final {
+public:
+    // This process's environment without THWACK_*, plus extra.
+    explicit DaemonProcess(const std::map<std::string, std::string>& extra, std::vector<std::string> arguments = {}) {
+        std::vector<std::string> added;
+        for (const auto& [name, value] : extra) {
+            added.push_back(name + "=" + value);
+        }
+        std::vector<char*> envp, argv{const_cast<char*>(THWACK_DAEMON_PATH)};
+        for (char** e = environ; *e; ++e) {
+            if (std::strncmp(*e, "THWACK_", 7) != 0) {
+                envp.push_back(*e);
+            }
+        }
+        for (auto& text : added) {
+            envp.push_back(text.data());
+        }
+        for (auto& text : arguments) {
+            argv.push_back(text.data());
+        }
+        envp.push_back(nullptr);
+        argv.push_back(nullptr);
+        int in[2], out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        std::signal(SIGPIPE, SIG_IGN);
+        if ((child = ::fork()) == 0) {
+            ::dup2(in[0], STDIN_FILENO);
+            ::dup2(out[1], STDOUT_FILENO);
+            ::dup2(out[1], STDERR_FILENO);
+            ::execve(THWACK_DAEMON_PATH, argv.data(), envp.data());
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        inFd = in[1];
+        outFd = out[0];
+    }
+    ~DaemonProcess() {
+        if (!reaped) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+        ::close(inFd);
+        ::close(outFd);
+    }
+    DaemonProcess(const DaemonProcess&) = delete;
+    DaemonProcess& operator=(const DaemonProcess&) = delete;
+
+    void send(const std::string& bytes) {
+        ASSERT_EQ(::write(inFd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    void closeInput() { ::close(std::exchange(inFd, -1)); }
+    void signal(int number) const { ::kill(child, number); }
+
+    // Reads until the output holds text, or without text until its end; false if that did not come.
+    bool waitFor(const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (text.empty() || out.find(text) == std::string::npos) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd ready{outFd, POLLIN, 0};
+            const int polled = ended || left.count() <= 0 ? 0 : ::poll(&ready, 1, static_cast<int>(left.count()));
+            std::array<char, 65536> buffer{};
+            const ssize_t n = polled > 0 ? ::read(outFd, buffer.data(), buffer.size()) : 0;
+            if (n > 0) {
+                out.append(buffer.data(), static_cast<std::size_t>(n));
+            } else if (polled >= 0 || errno != EINTR) {
+                ended = ended || polled > 0;
+                return ended && text.empty();
+            }
+        }
+        return true;
+    }
+    // The exit status; nothing when killed by a signal or too slow (then the destructor kills it).
+    std::optional<int> waitForExit() {
+        int raw = 0;
+        reaped = waitFor("") && ::waitpid(child, &raw, 0) == child;
+        return reaped && WIFEXITED(raw) ? std::optional<int>(WEXITSTATUS(raw)) : std::nullopt;
+    }
+    const std::string& output() const { return out; }
+    std::vector<std::string> events() const {
+        std::vector<std::string> lines;
+        std::istringstream stream(out.substr(0, out.rfind('\n') + 1));
+        for (std::string line; std::getline(stream, line);) {
+            if (line.starts_with('{')) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+
+private:
+    pid_t child = -1;
+    int inFd = -1;
+    int outFd = -1;
+    std::string out;
+    bool ended = false;
+    bool reaped = false;
+};
 
 constexpr const char* hitLine = R"({"type":"event","action":"hit"})";
 constexpr const char* pongLine = R"({"type":"event","action":"pong"})";

@@ -1,4 +1,4 @@
-// The replay and output file formats: WAV in and out, CSV accelerometer readings.
+// The replay file formats: WAV and CSV accelerometer readings.
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -6,7 +6,6 @@
 #include "input/accel_replay.h"
 #include "temp_dir.h"
 #include "wav/wav_reader.h"
-#include "wav/wav_writer.h"
 
 namespace thwack {
 namespace {
@@ -39,22 +38,6 @@ std::string stereoFloatWav(const std::vector<std::pair<float, float>>& frames) {
     std::string file = "RIFF";
     putLe(file, static_cast<std::uint32_t>(body.size()), 4);
     return file + body;
-}
-
-TEST(WavFiles, roundTripSixteenBitMonoAppendedInPieces) {
-    test::TempDir dir;
-    const std::vector<float> samples{0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 0.123f, 2.0f};
-    WavWriter writer(dir.path / "a.wav", 16000);
-    ASSERT_TRUE(writer.append(std::span(samples).first(3)));
-    ASSERT_TRUE(writer.append(std::span(samples).subspan(3))); // the header stays valid after each
-    double rate = 0;
-    std::string why;
-    const auto back = WavReader::readAll(dir.path / "a.wav", rate, why);
-    EXPECT_EQ(rate, 16000.0);
-    ASSERT_EQ(back.size(), samples.size()) << why;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        EXPECT_NEAR(back[i], std::min(samples[i], 1.0f), 1.0 / 32767.0); // clipped, not wrapped
-    }
 }
 
 TEST(WavFiles, readStereoFloatAsMonoSkippingOtherChunks) {

@@ -53,9 +53,9 @@ std::string record(std::int16_t x, std::int16_t y, std::int16_t z, std::uint64_t
 void bufferedDevice(const FakeSysfs& sysfs, const std::string& enabled = "0",
                     const std::string& xType = "le:s16/16>>0") {
     sysfs.file(dev + "name", "accel_3d\n");
-    for (const char* axis : {"x", "y", "z"}) {
-        sysfs.file(dev + "in_accel_" + axis + "_raw", "0\n");
-    }
+    sysfs.file(dev + "in_accel_x_raw", "100\n"); // polled: 1 count = 1 mg
+    sysfs.file(dev + "in_accel_y_raw", "-200\n");
+    sysfs.file(dev + "in_accel_z_raw", "1000\n");
     sysfs.file(dev + "in_accel_scale", "0.00980665\n");
     sysfs.file(dev + "buffer/enable", enabled + "\n");
     sysfs.file(dev + "sampling_frequency", "50\n");
@@ -73,25 +73,21 @@ void bufferedDevice(const FakeSysfs& sysfs, const std::string& enabled = "0",
     sysfs.file("dev/iio:device0", record(100, -200, 1000, 5'000'000'000) + record(-1500, 2047, -1000, 5'010'000'000));
 }
 
-TEST(IioAccelerometer, pollsScaledAxesInG) {
+TEST(IioAccelerometer, pollsScaledAxesInGReadingSysfsAfresh) {
     FakeSysfs sysfs;
-    sysfs.file("sys/bus/iio/devices/iio:device1/in_illuminance_raw", "5\n"); // a light sensor: skipped
-    sysfs.file(dev + "in_accel_x_raw", "100\n");
-    sysfs.file(dev + "in_accel_y_raw", "-200\n");
-    sysfs.file(dev + "in_accel_z_raw", "1000\n");
-    sysfs.file(dev + "in_accel_scale", "0.00980665\n");
+    bufferedDevice(sysfs);
     sysfs.file(dev + "in_accel_z_offset", "10\n");
     std::string why;
     auto sensor = IioAccelerometer::open(sysfs.root, why);
     ASSERT_NE(sensor, nullptr) << why;
     AccelSample s;
-    ASSERT_EQ(sensor->read(s), ReadStatus::ok);
-    EXPECT_NEAR(s.x, 0.1, 1e-9);
-    EXPECT_NEAR(s.y, -0.2, 1e-9);
-    EXPECT_NEAR(s.z, 1.01, 1e-9);
-    sysfs.file(dev + "in_accel_x_raw", "-1500\n"); // re-read each time, as sysfs values are
-    ASSERT_EQ(sensor->read(s), ReadStatus::ok);
-    EXPECT_NEAR(s.x, -1.5, 1e-9);
+    for (const char* x : {"100", "-1500"}) {
+        sysfs.file(dev + "in_accel_x_raw", std::string(x) + "\n");
+        ASSERT_EQ(sensor->read(s), ReadStatus::ok);
+        EXPECT_NEAR(s.x, std::stod(x) / 1000, 1e-9);
+        EXPECT_NEAR(s.y, -0.2, 1e-9);
+        EXPECT_NEAR(s.z, 1.01, 1e-9);
+    }
 }
 
 TEST(IioBufferedAccelerometer, configuresTheBufferDecodesItsRecordsAndReleasesIt) {

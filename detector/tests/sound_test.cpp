@@ -2,6 +2,7 @@
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <set>
 
 #include "sound/audio_sink.h"
 #include "sound/sound_bank.h"
@@ -12,32 +13,24 @@ namespace {
 
 constexpr int rate = 48000;
 
-TEST(SoundBank, eachSoundHasItsLengthNoClippingAndIsNotSilent) {
+// Every sound is its own, loud for most of its length (RMS above -30 dBFS, not one spike), does
+// not clip, and ends at silence, so cutting it off at its end does not click.
+TEST(SoundBank, eachSoundIsItsOwnLoudWithoutClippingAndEndsAtSilence) {
     const SoundBank bank(rate);
-    struct Case {
-        const char* name;
-        double minSeconds;
-        double maxSeconds;
-    };
-    for (const Case c : {Case{"default", 0.2, 0.5}, Case{"anime-ahhh", 0.8, 1.5}, Case{"fart", 0.5, 1.2},
-                         Case{"what_da_dog_doing", 1.0, 2.0}}) {
-        const auto& sound = bank.find(c.name);
-        const double seconds = static_cast<double>(sound.size()) / rate;
-        EXPECT_GE(seconds, c.minSeconds) << c.name;
-        EXPECT_LE(seconds, c.maxSeconds) << c.name;
+    std::set<const float*> seen;
+    for (const char* name : {"default", "anime-ahhh", "fart", "what_da_dog_doing"}) {
+        const auto& sound = bank.find(name);
+        ASSERT_GT(sound.size(), rate / 10u) << name;
+        EXPECT_TRUE(seen.insert(sound.data()).second) << name;
         double power = 0.0;
         float peak = 0.0f;
         for (float s : sound) {
-            ASSERT_TRUE(std::isfinite(s)) << c.name;
             peak = std::max(peak, std::abs(s));
             power += static_cast<double>(s) * s;
         }
-        EXPECT_LT(peak, 0.9f) << c.name;
-        EXPECT_GT(peak, 0.5f) << c.name;
-        // Loud for most of its length, not one spike: RMS above -30 dBFS.
-        EXPECT_GT(std::sqrt(power / static_cast<double>(sound.size())), 0.03) << c.name;
-        // Ends at silence, so cutting it off at its end does not click.
-        EXPECT_LT(std::abs(sound.back()), 0.01f) << c.name;
+        EXPECT_TRUE(peak > 0.5f && peak < 0.9f) << name << " peak " << peak;
+        EXPECT_GT(std::sqrt(power / static_cast<double>(sound.size())), 0.03) << name; // false for NaN
+        EXPECT_LT(std::abs(sound.back()), 0.01f) << name;
     }
 }
 
