@@ -152,38 +152,50 @@ std::map<std::string, std::string> replayEnv(const std::filesystem::path& input,
     return {{"THWACK_INPUT", input.string()}, {"THWACK_AUDIO_OUT", audio}};
 }
 
-// Sends the bytes, runs the replay to its end and returns every stdout line.
-std::vector<std::string> replay(DaemonProcess& daemon, const std::string& bytes) {
-    daemon.send(bytes);
-    EXPECT_TRUE(daemon.waitFor("replay finished")) << daemon.output();
-    daemon.closeInput();
-    EXPECT_EQ(daemon.waitForExit(), 0);
-    return daemon.events();
-}
-
-// A replay waits for the first config, so its settings hold from the first sample.
-TEST(DaemonProtocol, reportsEachKnockOnceUnlessPausedAndIgnoresBadLines) {
+// A replay waits for the first config, so its settings hold from the first sample. A missing part
+// is reported once, first, and the input is still read.
+TEST(DaemonProtocol, reportsEachKnockOnceUnlessPausedAndMissingPartsAndSkipsBadLines) {
     TempDir dir;
-    const auto input = writeKnocks(dir.path, {{1.0, 0.5}, {2.0, 1.0}, {3.5, 0.3}});
-    const std::string badLines = "garbage\n{\"cmd\":7}\n[1,2]\n{\"cmd\":\"config\",\"sensitivity\":\"high\"}\n"
-                                 "{\"cmd\":\"config\",\"paused\":1}\n{\"cmd\":\"dance\"}\n\n";
+    const auto knocks = writeKnocks(dir.path, {{1.0, 0.5}, {2.0, 1.0}, {3.5, 0.3}});
+    const std::string bad = "garbage\n{\"cmd\":7}\n[1,2]\n{\"cmd\":\"config\",\"sensitivity\":\"high\"}\n"
+                            "{\"cmd\":\"config\",\"paused\":1}\n{\"cmd\":\"dance\"}\n\n";
+    const std::string run = std::string(runningConfig) + "\n";
     struct Case {
+        std::filesystem::path input;
+        std::string audio;
         std::string bytes;
+        std::string first; // the first event's action
         std::size_t hits;
         const char* explained; // on stderr
     };
-    for (const Case& c : {Case{std::string(runningConfig) + "\n", 3, ""},
-                          Case{"{\"cmd\":\"config\",\"sensitivity\":2.0,\"paused\":true}\n", 0, ""},
-                          Case{badLines + runningConfig + "\n", 3, "unknown command \"dance\""},
-                          Case{badLines + runningConfig + "\n", 3, "\"sensitivity\" is not a number"}}) {
-        DaemonProcess daemon(replayEnv(input));
-        auto lines = replay(daemon, c.bytes);
-        ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(lines.front(), pongLine);
-        lines.erase(lines.begin());
-        EXPECT_EQ(lines, std::vector<std::string>(c.hits, hitLine)) << c.bytes;
-        EXPECT_NE(daemon.output().find(std::to_string(c.hits) + " hit(s) reported"), std::string::npos);
-        EXPECT_NE(daemon.output().find(c.explained), std::string::npos);
+    for (const Case& c :
+         {Case{knocks, "null", run, "pong", 3, "replay finished"},
+          Case{knocks, "null", "{\"cmd\":\"config\",\"sensitivity\":2.0,\"paused\":true}\n", "pong", 0,
+               "replay finished"},
+          Case{knocks, "null", bad + run, "pong", 3, "unknown command \"dance\""},
+          Case{knocks, "null", bad + run, "pong", 3, "\"sensitivity\" is not a number"},
+          Case{dir.path / "missing.csv", "null", run + bad, "no_sensor", 0, "unknown command"},
+          Case{dir.path / "scene.mp3", "null", run + bad, "no_sensor", 0, "unknown command"},
+          Case{knocks, (dir.path / "no-such-dir" / "out.wav").string(), bad + run, "no_audio", 3, "unknown command"}}) {
+        DaemonProcess daemon(replayEnv(c.input, c.audio));
+        daemon.send(c.bytes);
+        EXPECT_TRUE(daemon.waitFor(c.explained)) << daemon.output();
+        if (c.input == knocks) {
+            EXPECT_TRUE(daemon.waitFor(std::to_string(c.hits) + " hit(s) reported")) << daemon.output();
+        }
+        daemon.closeInput();
+        EXPECT_EQ(daemon.waitForExit(), 0);
+        auto lines = daemon.events();
+        ASSERT_EQ(lines.size(), 1 + c.hits) << daemon.output();
+        const auto first = nlohmann::json::parse(lines.front());
+        EXPECT_EQ(first.at("action"), c.first);
+        if (c.first == "pong") {
+            EXPECT_EQ(lines.front(), pongLine);
+        } else {
+            EXPECT_EQ(first.at("type"), "error");
+            EXPECT_FALSE(first.at("message").get<std::string>().empty());
+        }
+        EXPECT_EQ(std::vector(lines.begin() + 1, lines.end()), std::vector<std::string>(c.hits, hitLine)) << c.bytes;
     }
 }
 
@@ -194,7 +206,10 @@ TEST(DaemonProtocol, playsTheChosenSoundAndDefaultForAnUnknownName) {
     for (const std::string sound : {"fart", "no-such-sound"}) {
         const auto out = dir.path / (sound + ".wav");
         DaemonProcess daemon(replayEnv(input, out.string()));
-        replay(daemon, R"({"cmd":"config","sound":")" + sound + "\"}\n");
+        daemon.send(R"({"cmd":"config","sound":")" + sound + "\"}\n");
+        EXPECT_TRUE(daemon.waitFor("replay finished"));
+        daemon.closeInput();
+        EXPECT_EQ(daemon.waitForExit(), 0);
         double rate = 0.0;
         std::string why;
         EXPECT_EQ(WavReader::readAll(out, rate, why).size(), bank.find(sound).size()) << sound << why;
@@ -220,35 +235,6 @@ TEST(DaemonProtocol, endsOnEveryStopRequestWhileTheProbeBlocks) {
             daemon.send("{\"cmd\":\"quit\"}\n");
         }
         EXPECT_EQ(daemon.waitForExit(), 0) << "stop " << stop;
-    }
-}
-
-TEST(DaemonProtocol, reportsMissingPartsAndKeepsReadingItsInput) {
-    TempDir dir;
-    const auto knocks = writeKnocks(dir.path, {{1.0, 0.5}});
-    struct Case {
-        std::filesystem::path input;
-        std::string audio;
-        const char* error;
-        std::size_t hits;
-    };
-    for (const Case& c :
-         {Case{dir.path / "missing.csv", "null", "no_sensor", 0}, Case{dir.path / "scene.mp3", "null", "no_sensor", 0},
-          Case{knocks, (dir.path / "no-such-dir" / "out.wav").string(), "no_audio", 1}}) {
-        DaemonProcess daemon(replayEnv(c.input, c.audio));
-        daemon.send(std::string(runningConfig) + "\nnot json\n");
-        EXPECT_TRUE(daemon.waitFor("ignored a command line"));
-        if (c.hits > 0) {
-            EXPECT_TRUE(daemon.waitFor("replay finished"));
-        }
-        daemon.closeInput();
-        EXPECT_EQ(daemon.waitForExit(), 0);
-        const auto lines = daemon.events();
-        ASSERT_EQ(lines.size(), 1 + c.hits) << daemon.output();
-        const auto json = nlohmann::json::parse(lines.front());
-        EXPECT_EQ(json.at("type"), "error");
-        EXPECT_EQ(json.at("action"), c.error);
-        EXPECT_FALSE(json.at("message").get<std::string>().empty());
     }
 }
 

@@ -1,7 +1,6 @@
 #include <cmath>
-#include <condition_variable>
+#include <future>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <set>
 
 #include "sound/audio_sink.h"
@@ -40,22 +39,20 @@ public:
     std::string description() const override { return "holding"; }
     int sampleRate() const override { return rate; }
     bool write(std::span<const float> samples) override {
-        std::unique_lock lock(mutex);
         written.insert(written.end(), samples.begin(), samples.end());
-        changed.notify_all();
-        changed.wait(lock, [this] { return released; });
+        if (written.size() == samples.size()) {
+            arrived.set_value();
+            released.wait();
+        }
         return true;
     }
-    void discard() override {
-        const std::lock_guard lock(mutex);
-        ++discards;
-    }
+    void discard() override { ++discards; }
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<float> written;
+    std::promise<void> arrived;
+    std::promise<void> release;
+    std::future<void> released = release.get_future();
+    std::vector<float> written; // both read once the player is idle
     int discards = 0;
-    bool released = false;
 };
 
 TEST(SoundPlayer, cutsOffTheSoundThatPlaysWhenANewOneStarts) {
@@ -63,21 +60,14 @@ TEST(SoundPlayer, cutsOffTheSoundThatPlaysWhenANewOneStarts) {
     const std::vector<float> second(rate / 10, -0.5f);
     auto owned = std::make_unique<HoldingSink>();
     HoldingSink& sink = *owned;
+    auto arrived = sink.arrived.get_future();
     SoundPlayer player(std::move(owned));
     player.play(first);
-    {
-        std::unique_lock lock(sink.mutex);
-        sink.changed.wait(lock, [&] { return !sink.written.empty(); });
-    }
+    arrived.wait();
     player.play(second);
-    {
-        const std::lock_guard lock(sink.mutex);
-        sink.released = true;
-        sink.changed.notify_all();
-    }
+    sink.release.set_value();
     player.waitUntilIdle();
 
-    const std::lock_guard lock(sink.mutex);
     EXPECT_EQ(sink.discards, 1);
     const auto chunk = static_cast<std::size_t>(SoundPlayer::chunkSeconds * rate);
     ASSERT_EQ(sink.written.size(), chunk + second.size());
