@@ -3,7 +3,6 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -19,8 +18,6 @@
 #include "temp_dir.h"
 #include "wav/wav_reader.h"
 
-extern char** environ;
-
 namespace thwack::test {
 namespace {
 
@@ -29,25 +26,15 @@ namespace {
 // condition holds.
 class DaemonProcess final {
 public:
-    // This process's environment without THWACK_*, plus extra.
-    explicit DaemonProcess(const std::map<std::string, std::string>& extra, std::vector<std::string> arguments = {}) {
-        std::vector<std::string> added;
-        for (const auto& [name, value] : extra) {
-            added.push_back(name + "=" + value);
+    // The child inherits this process's environment, so the daemon's variables are set in it.
+    DaemonProcess(const std::filesystem::path& input, const std::string& audio,
+                  std::vector<std::string> arguments = {}) {
+        ::setenv("THWACK_INPUT", input.c_str(), 1);
+        ::setenv("THWACK_AUDIO_OUT", audio.c_str(), 1);
+        std::vector<char*> argv{const_cast<char*>(THWACK_DAEMON_PATH)};
+        for (auto& argument : arguments) {
+            argv.push_back(argument.data());
         }
-        std::vector<char*> envp, argv{const_cast<char*>(THWACK_DAEMON_PATH)};
-        for (char** e = environ; *e; ++e) {
-            if (std::strncmp(*e, "THWACK_", 7) != 0) {
-                envp.push_back(*e);
-            }
-        }
-        for (auto& text : added) {
-            envp.push_back(text.data());
-        }
-        for (auto& text : arguments) {
-            argv.push_back(text.data());
-        }
-        envp.push_back(nullptr);
         argv.push_back(nullptr);
         int in[2], out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
@@ -58,7 +45,7 @@ public:
             ::dup2(in[0], STDIN_FILENO);
             ::dup2(out[1], STDOUT_FILENO);
             ::dup2(out[1], STDERR_FILENO);
-            ::execve(THWACK_DAEMON_PATH, argv.data(), envp.data());
+            ::execv(THWACK_DAEMON_PATH, argv.data());
             ::_exit(127);
         }
         ::close(in[0]);
@@ -148,10 +135,6 @@ std::filesystem::path writeKnocks(const std::filesystem::path& dir,
     return scene.write(dir / "knocks");
 }
 
-std::map<std::string, std::string> replayEnv(const std::filesystem::path& input, const std::string& audio = "null") {
-    return {{"THWACK_INPUT", input.string()}, {"THWACK_AUDIO_OUT", audio}};
-}
-
 // A replay waits for the first config, so its settings hold from the first sample. A missing part
 // is reported once, first, and the input is still read.
 TEST(DaemonProtocol, reportsEachKnockOnceUnlessPausedAndMissingPartsAndSkipsBadLines) {
@@ -177,7 +160,7 @@ TEST(DaemonProtocol, reportsEachKnockOnceUnlessPausedAndMissingPartsAndSkipsBadL
           Case{dir.path / "missing.csv", "null", run + bad, "no_sensor", 0, "unknown command"},
           Case{dir.path / "scene.mp3", "null", run + bad, "no_sensor", 0, "unknown command"},
           Case{knocks, (dir.path / "no-such-dir" / "out.wav").string(), bad + run, "no_audio", 3, "unknown command"}}) {
-        DaemonProcess daemon(replayEnv(c.input, c.audio));
+        DaemonProcess daemon(c.input, c.audio);
         daemon.send(c.bytes);
         EXPECT_TRUE(daemon.waitFor(c.explained)) << daemon.output();
         if (c.input == knocks) {
@@ -205,7 +188,7 @@ TEST(DaemonProtocol, playsTheChosenSoundAndDefaultForAnUnknownName) {
     const SoundBank bank(WavFileSink::fileRateHz);
     for (const std::string sound : {"fart", "no-such-sound"}) {
         const auto out = dir.path / (sound + ".wav");
-        DaemonProcess daemon(replayEnv(input, out.string()));
+        DaemonProcess daemon(input, out.string());
         daemon.send(R"({"cmd":"config","sound":")" + sound + "\"}\n");
         EXPECT_TRUE(daemon.waitFor("replay finished"));
         daemon.closeInput();
@@ -224,7 +207,7 @@ TEST(DaemonProtocol, endsOnEveryStopRequestWhileTheProbeBlocks) {
     const auto fifo = dir.path / "stuck.csv";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const int stop : {SIGTERM, SIGINT, SIGHUP, 0, -1}) {
-        DaemonProcess daemon(replayEnv(fifo));
+        DaemonProcess daemon(fifo, "null");
         // Written before the probe, once the stop signals are handled.
         ASSERT_TRUE(daemon.waitFor("sounds go to"));
         if (stop > 0) {
@@ -247,7 +230,7 @@ TEST(DaemonProtocol, answersItsCommandLineWithoutSensing) {
     for (const Case c : {Case{"--help", 0, "THWACK_INPUT"}, Case{"-h", 0, "THWACK_AUDIO_OUT"},
                          Case{"--version", 0, "thwack-core-daemon " THWACK_VERSION "\n"},
                          Case{"-v", 0, "thwack-core-daemon "}, Case{"--sensitivity=2", 2, "unknown option"}}) {
-        DaemonProcess daemon({{"THWACK_INPUT", "mic"}}, {c.argument});
+        DaemonProcess daemon("mic", "null", {c.argument});
         EXPECT_EQ(daemon.waitForExit(), c.status) << c.argument;
         EXPECT_NE(daemon.output().find(c.expected), std::string::npos) << c.argument << ": " << daemon.output();
         EXPECT_TRUE(daemon.events().empty()) << c.argument; // no sensing, so no no_sensor line

@@ -1,5 +1,5 @@
 // The replay file formats: WAV and CSV accelerometer readings.
-#include <cstring>
+#include <bit>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -10,40 +10,31 @@
 namespace thwack {
 namespace {
 
-void putLe(std::string& bytes, std::uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) {
+// The value in size bytes, little-endian.
+std::string le(std::uint64_t value, std::size_t size) {
+    std::string bytes;
+    for (std::size_t i = 0; i < size; ++i) {
         bytes.push_back(static_cast<char>(value >> (8 * i)));
     }
+    return bytes;
 }
 
-// A float WAV with two channels, an odd-sized chunk before "fmt " (with its pad byte).
-std::string stereoFloatWav(const std::vector<std::pair<float, float>>& frames) {
-    std::string body = "WAVELIST";
-    putLe(body, 3, 4);
-    body += std::string("abc") + '\0' + "fmt ";
-    using Field = std::pair<std::uint32_t, int>;
-    for (const auto& [value, size] :
-         {Field{16, 4}, Field{3, 2}, Field{2, 2}, Field{8000, 4}, Field{64000, 4}, Field{8, 2}, Field{32, 2}}) {
-        putLe(body, value, size); // size, IEEE float, stereo, rate, bytes per second, frame, bits
+// A float WAV with two channels (samples interleaved) and an odd-sized chunk, with its pad byte,
+// before "fmt ": size, IEEE float, stereo, rate, bytes per second, frame, bits.
+std::string stereoFloatWav(const std::vector<float>& samples) {
+    std::string data;
+    for (float v : samples) {
+        data += le(std::bit_cast<std::uint32_t>(v), 4);
     }
-    body += "data";
-    putLe(body, static_cast<std::uint32_t>(frames.size() * 8), 4);
-    for (const auto& [left, right] : frames) {
-        for (float v : {left, right}) {
-            std::uint32_t bits;
-            std::memcpy(&bits, &v, 4);
-            putLe(body, bits, 4);
-        }
-    }
-    std::string file = "RIFF";
-    putLe(file, static_cast<std::uint32_t>(body.size()), 4);
-    return file + body;
+    const std::string body = "WAVELIST" + le(3, 4) + std::string("abc\0", 4) + "fmt " + le(16, 4) + le(3, 2) +
+                             le(2, 2) + le(8000, 4) + le(64000, 4) + le(8, 2) + le(32, 2) + "data" +
+                             le(data.size(), 4) + data;
+    return "RIFF" + le(body.size(), 4) + body;
 }
 
 TEST(WavFiles, readStereoFloatAsMonoSkippingOtherChunks) {
     test::TempDir dir;
-    std::ofstream(dir.path / "s.wav", std::ios::binary)
-        << stereoFloatWav({{0.5f, 0.1f}, {-1.0f, 1.0f}, {0.25f, 0.25f}});
+    std::ofstream(dir.path / "s.wav", std::ios::binary) << stereoFloatWav({0.5f, 0.1f, -1.0f, 1.0f, 0.25f, 0.25f});
     double rate = 0;
     std::string why;
     EXPECT_EQ(WavReader::readAll(dir.path / "s.wav", rate, why), (std::vector<float>{0.3f, 0.0f, 0.25f})) << why;
@@ -57,15 +48,13 @@ TEST(WavFiles, rejectFilesThatAreNotSupported) {
         const char* name;
         std::size_t offset; // into the header of stereoFloatWav; 0: cut the file there
         std::uint32_t value;
-        int size;
+        std::size_t size;
     };
     for (const Patch p : {Patch{"short", 0, 30, 0}, Patch{"adpcm", 32, 2, 2}, Patch{"channels65535", 34, 65535, 2},
                           Patch{"channels3", 34, 3, 2}, Patch{"channels0", 34, 0, 2}, Patch{"rate4000", 36, 4000, 4},
                           Patch{"rate4G", 36, 0xFFFFFFFF, 4}, Patch{"float64", 46, 64, 2}}) {
-        std::string wav = stereoFloatWav({{0.0f, 0.0f}});
-        std::string bytes;
-        putLe(bytes, p.value, p.size);
-        wav = p.offset == 0 ? wav.substr(0, p.value) : wav.replace(p.offset, bytes.size(), bytes);
+        std::string wav = stereoFloatWav({0.0f, 0.0f});
+        wav = p.offset == 0 ? wav.substr(0, p.value) : wav.replace(p.offset, p.size, le(p.value, p.size));
         std::ofstream(dir.path / p.name, std::ios::binary) << wav;
         std::string why;
         EXPECT_EQ(WavReader::open(dir.path / p.name, why), nullptr) << p.name;

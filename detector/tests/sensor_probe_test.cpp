@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <poll.h>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -141,57 +141,52 @@ TEST(IioBufferedAccelerometer, isSilentBeforeTheFirstConfigAndReleasedOnHangUp) 
     const auto node = sysfs.root / "dev/iio:device0";
     std::filesystem::remove(node);
     ASSERT_EQ(::mkfifo(node.c_str(), 0600), 0);
-    std::array<int, 2> in{}, out{};
+    std::array<int, 2> in{};
     ASSERT_EQ(::pipe(in.data()), 0);
-    ASSERT_EQ(::pipe(out.data()), 0);
-    std::string events;
-    const auto waitForEvent = [&](const std::string& text, int timeoutMs) {
-        std::array<char, 256> chunk{};
-        for (pollfd ready{out[0], POLLIN, 0}; events.find(text) == std::string::npos;) {
-            const ssize_t n = ::poll(&ready, 1, timeoutMs) == 1 ? ::read(out[0], chunk.data(), chunk.size()) : 0;
-            if (n <= 0) {
-                return;
-            }
-            events.append(chunk.data(), static_cast<std::size_t>(n));
+    const auto eventsPath = sysfs.root / "events";
+    const int out = ::open(eventsPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const auto events = [&] { return (std::ostringstream() << std::ifstream(eventsPath).rdbuf()).str(); };
+    const auto eventually = [](const auto& condition) { // polls for at most 20 s
+        for (int i = 0; i < 20'000 && !condition(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+        return condition();
     };
+    int fifo = -1; // kept open until the daemon has ended, so its end is not a sensor failure
     // 3 s at 100 Hz with a 1 g knock at 1 s; the daemon takes up to 128 records per read, so once
     // the FIFO is empty the knock has been judged, and its hit line written if it was reported.
-    const auto feedKnock = [](int fifo, std::uint64_t startNs) {
+    const auto feedKnock = [&](std::uint64_t startNs) {
         std::string records;
         for (int n = 0; n < 300; ++n) {
             records += record(0, 0, n == 100 ? 2000 : 1000, startNs + n * 10'000'000ull);
         }
-        ASSERT_EQ(::write(fifo, records.data(), records.size()), static_cast<ssize_t>(records.size()));
-        int queued = 1;
-        for (int i = 0; i < 20'000 && ::ioctl(fifo, FIONREAD, &queued) == 0 && queued > 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1)); // waiting for a condition
-        }
-        ASSERT_EQ(queued, 0);
+        EXPECT_EQ(::write(fifo, records.data(), records.size()), static_cast<ssize_t>(records.size()));
+        EXPECT_TRUE(eventually([&] {
+            int queued = 1;
+            return ::ioctl(fifo, FIONREAD, &queued) == 0 && queued == 0;
+        }));
     };
     std::string enabledWhileRunning;
     std::thread script([&] {
-        waitForEvent("pong", 20'000);
-        const int fifo = ::open(node.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        feedKnock(fifo, 0);
+        EXPECT_TRUE(eventually([&] { return events().find("pong") != std::string::npos; }));
+        fifo = ::open(node.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        feedKnock(0);
         const std::string config = "{\"cmd\":\"config\",\"sensitivity\":1.0}\n";
         EXPECT_EQ(::write(in[1], config.data(), config.size()), static_cast<ssize_t>(config.size()));
         // The config is applied on the main thread, with no reply: knock until a hit comes.
-        for (std::uint64_t i = 1; i <= 100 && events.find("hit") == std::string::npos; ++i) {
-            feedKnock(fifo, i * 3'000'000'000ull);
-            waitForEvent("hit", 0);
+        for (std::uint64_t i = 1; i <= 100 && events().find("hit") == std::string::npos; ++i) {
+            feedKnock(i * 3'000'000'000ull);
         }
         enabledWhileRunning = sysfs.read(dev + "buffer/enable");
         ::kill(::getpid(), SIGHUP);
-        ::close(fifo);
     });
     Daemon daemon(InputChoice{InputChoice::Kind::iio, {}}, AudioChoice{AudioChoice::Kind::null, {}}, sysfs.root);
-    EXPECT_EQ(daemon.run(in[0], out[1]), EXIT_SUCCESS);
+    EXPECT_EQ(daemon.run(in[0], out), EXIT_SUCCESS);
     script.join();
-    EXPECT_EQ(events, "{\"type\":\"event\",\"action\":\"pong\"}\n{\"type\":\"event\",\"action\":\"hit\"}\n");
+    EXPECT_EQ(events(), "{\"type\":\"event\",\"action\":\"pong\"}\n{\"type\":\"event\",\"action\":\"hit\"}\n");
     EXPECT_EQ(enabledWhileRunning, "1");
     EXPECT_EQ(sysfs.read(dev + "buffer/enable"), "0");
-    for (int fd : {in[0], in[1], out[0], out[1]}) {
+    for (int fd : {in[0], in[1], out, fifo}) {
         ::close(fd);
     }
 }
