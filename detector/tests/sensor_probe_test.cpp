@@ -171,6 +171,7 @@ TEST(IioBufferedAccelerometer, isSilentBeforeTheFirstConfigAndReleasedOnHangUp) 
         EXPECT_TRUE(eventually([&] { return events().find("pong") != std::string::npos; }));
         fifo = ::open(node.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         feedKnock(0);
+        EXPECT_EQ(events().find("hit"), std::string::npos); // the knock before the config was judged
         const std::string config = "{\"cmd\":\"config\",\"sensitivity\":1.0}\n";
         EXPECT_EQ(::write(in[1], config.data(), config.size()), static_cast<ssize_t>(config.size()));
         // The config is applied on the main thread, with no reply: knock until a hit comes.
