@@ -1,5 +1,6 @@
 // The daemon's side of the protocol, exercised through the real binary and real pipes, with
 // accelerometer replays from CSV files and sounds written to WAV files.
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -74,7 +75,7 @@ TEST(DaemonProtocol, reportsEachKnockOfAReplayAsOneHitLine) {
     DaemonProcess daemon(replayEnv(writeKnocks(dir.path, {{1.0, 0.5}, {2.0, 1.0}, {3.5, 0.3}})));
     const auto lines = replay(daemon, runningConfig);
     EXPECT_EQ(lines, std::vector<std::string>(3, hitLine));
-    EXPECT_NE(daemon.stderrText().find("hit at 1.000 s"), std::string::npos);
+    EXPECT_NE(daemon.stderrText().find("\nhit at 1.000000 s\n"), std::string::npos);
 }
 
 TEST(DaemonProtocol, reportsNoHitsWhilePaused) {
@@ -97,7 +98,10 @@ TEST(DaemonProtocol, playsTheChosenSoundAndDefaultForAnUnknownName) {
         std::string why;
         const auto played = WavReader::readAll(out, rate, why);
         EXPECT_EQ(rate, WavFileSink::fileRateHz) << why;
-        EXPECT_EQ(played.size(), bank.find(sound).size()) << sound;
+        // On the replay's timeline: silence until the hit at 1 s, then the whole sound.
+        const auto start = static_cast<std::size_t>(WavFileSink::fileRateHz);
+        ASSERT_EQ(played.size(), start + bank.find(sound).size()) << sound;
+        EXPECT_TRUE(std::all_of(played.begin(), played.begin() + start, [](float s) { return s == 0.0f; }));
     }
     EXPECT_EQ(bank.find("no-such-sound").size(), bank.find("default").size());
 }
