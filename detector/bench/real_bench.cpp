@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "bench_scoring.h"
-#include "input/mic_sensor.h"
 #include "detection/sensing_loop.h"
-#include "sound/sound_bank.h"
+#include "input/mic_sensor.h"
 #include "input/wav_replay.h"
+#include "sound/sound_bank.h"
 
 namespace {
 
@@ -245,8 +245,7 @@ int main(int argc, char** argv) {
                 std::printf(" missed:");
                 for (std::size_t i = 0; i < scene.hits.size(); ++i) {
                     if (!score.found[i]) {
-                        std::printf(" %.3f(%s %.0f)", scene.hits[i], scene.knockKinds[i].c_str(),
-                                    scene.knockLevels[i]);
+                        std::printf(" %.3f(%s %.0f)", scene.hits[i], scene.knockKinds[i].c_str(), scene.knockLevels[i]);
                     }
                 }
                 std::printf("\n");

@@ -51,7 +51,6 @@ private:
     std::unique_ptr<SoundPlayer> player;
     std::unique_ptr<TimelineWavSink> timeline; // replays into a WAV file
 
-
     std::mutex mutex;
     std::condition_variable changed;
     DetectorSettings settings;

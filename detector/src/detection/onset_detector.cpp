@@ -227,7 +227,8 @@ bool OnsetDetector::decide(double now) {
     v[KnockFeatures::contextOverFloor] = candidate->contextDb - floor;
     v[KnockFeatures::lowShare] = decibels(energy[low] / (energy[whole] + tiny));
     v[KnockFeatures::highShare] = decibels(energy[high] / (energy[whole] + tiny));
-    v[KnockFeatures::decay] = levelOf(whole, history.size() - std::min(tailFrames, window), history.size()) - peak[whole];
+    v[KnockFeatures::decay] =
+        levelOf(whole, history.size() - std::min(tailFrames, window), history.size()) - peak[whole];
     v[KnockFeatures::peakPosition] =
         window > 1 ? static_cast<double>(loudest - first) / static_cast<double>(window - 1) : 0.0;
     v[KnockFeatures::periodicity] =

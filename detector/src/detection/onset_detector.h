@@ -16,11 +16,13 @@ namespace thwack {
 struct OnsetTuning {
     double lowHz = 80.0; // below this is handling noise and hum, never a knock
     double frameSeconds = 0.0025;
-    // A candidate opens when, in the whole band or in one of three sub-bands, a frame is
+    // A candidate opens when, in the whole band or in the middle or top band, a frame is
     // triggerDb(s) = baseDb - slopeDb * log10(s) over that band's noise floor and at least riseDb
-    // louder than riseFrames earlier. Sub-bands find a bright slap under speech, a thud under typing.
-    double baseDb = 12.0;
-    double slopeDb = 14.0;
+    // louder than riseFrames earlier. The top band finds a bright slap under speech. The trigger
+    // does not move with the sensitivity: every setting then judges the same candidates, so a
+    // higher one never loses a knock to a candidate opened a frame earlier.
+    double baseDb = 8.0;
+    double slopeDb = 0.0;
     double riseDb = 6.0;
     int riseFrames = 4;
     // The candidate is judged on this many frames from its first (the whole onset), by the
@@ -28,7 +30,7 @@ struct OnsetTuning {
     // up to busyPenalty as the recent activity (share of time something sounded) nears busyActivity.
     // A busy room (talk, music, typing) needs more evidence than a quiet one.
     int windowFrames = 6;
-    double decisionBase = 1.0;
+    double decisionBase = 1.3;
     double decisionSlope = 1.0;
     double busyPenalty = 1.5;
     double busyActivity = 0.3;
