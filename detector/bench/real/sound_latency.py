@@ -35,12 +35,24 @@ def sound_starts(samples, rate):
 
 
 def replay(daemon, scene, sensitivity, out):
+    """Runs one replay; the daemon's input stays open until it says the replay finished."""
     env = dict(os.environ, THWACK_INPUT=scene, THWACK_AUDIO_OUT=out)
     config = json.dumps({"cmd": "config", "sensitivity": sensitivity, "sound": "default", "paused": False})
-    run = subprocess.run([daemon], input=config + "\n", env=env, capture_output=True, text=True, timeout=120)
-    lines = run.stderr.splitlines()
-    assert "replay finished" in lines, run.stderr
-    return [float(m.group(1)) for m in (re.fullmatch(r"hit at ([0-9.]+) s", l) for l in lines) if m]
+    process = subprocess.Popen([daemon], env=env, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE, text=True)
+    process.stdin.write(config + "\n")
+    process.stdin.flush()
+    hits = []
+    for line in process.stderr:
+        line = line.rstrip("\n")
+        if line == "replay finished":
+            break
+        match = re.fullmatch(r"hit at ([0-9.]+) s", line)
+        if match:
+            hits.append(float(match.group(1)))
+    process.stdin.close()
+    process.wait(timeout=60)
+    return hits
 
 
 def main():
