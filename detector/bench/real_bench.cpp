@@ -212,11 +212,13 @@ int main(int argc, char** argv) {
     std::map<std::tuple<std::string, std::string, double>, Tally> byKnock; // background, knock kind, s
     std::map<std::tuple<std::string, std::string, double>, Tally> byLevel; // background, level band, s
     std::vector<std::string> lessAtHigher;
+    std::size_t scenesWithFewer = 0;
     double signalSeconds = 0.0;
     std::chrono::steady_clock::duration detectingTime{};
 
     for (const auto& scene : scenes) {
         std::vector<bool> previousFound;
+        std::size_t previousCount = 0;
         for (double s : sensitivities) {
             std::string why;
             auto replay = WavReplay::open(scene.wav, why);
@@ -276,6 +278,8 @@ int main(int argc, char** argv) {
                 }
             }
             previousFound = score.found;
+            scenesWithFewer += score.detected < previousCount ? 1 : 0;
+            previousCount = score.detected;
         }
     }
 
@@ -304,7 +308,8 @@ int main(int argc, char** argv) {
             std::printf("\n");
         }
     }
-    std::printf("\nknocks found at a lower sensitivity but missed at a higher one: %zu\n", lessAtHigher.size());
+    std::printf("\nscenes with fewer knocks found at a higher sensitivity: %zu\n", scenesWithFewer);
+    std::printf("knocks found at a lower sensitivity but missed at a higher one: %zu\n", lessAtHigher.size());
     for (const auto& line : lessAtHigher) {
         std::printf("  %s\n", line.c_str());
     }

@@ -141,8 +141,10 @@ TEST(OnsetDetector, ignoresRecordedSpeechAndTyping) {
         mix(typing.audio, clip(name + "-0"), k, -26.0);
         mix(typing.audio, clip(name + "-1"), k + 0.08, -30.0);
     }
-    EXPECT_LE(detect(speech.audio).size(), 1u) << "speech";
-    EXPECT_LE(detect(typing.audio).size(), 1u) << "typing";
+    // The targets allow 0.5 false hits a minute: none in these 28 s. The old rules gave about 19 a
+    // minute on speech like this.
+    EXPECT_EQ(detect(speech.audio).size(), 0u) << "speech";
+    EXPECT_EQ(detect(typing.audio).size(), 0u) << "typing";
 }
 
 TEST(OnsetDetector, honoursWarmUpMuteAndRefractoryPeriod) {
