@@ -94,13 +94,15 @@ def main():
         f"    std::array<double, {2**DEPTH}> leaf;",
         "};",
         "",
+        "// One tree per line: node i's children are 2i+1 (feature <= threshold) and 2i+2.",
+        "// clang-format off",
         f"inline constexpr std::array<Tree, {TREES}> trees{{{{",
     ]
     for features, thresholds, leaves in exported:
         lines.append("    {{" + ", ".join(map(str, features)) + "}, {" +
                      ", ".join(f"{t!r}" for t in thresholds) + "}, {" +
                      ", ".join(f"{v!r}" for v in leaves) + "}},")
-    lines += ["}};", "", "} // namespace thwack::knock_model_weights", ""]
+    lines += ["}};", "// clang-format on", "", "} // namespace thwack::knock_model_weights", ""]
     with open(args.out, "w") as f:
         f.write("\n".join(lines))
     print(f"{args.out}: {TREES} trees from {len(rows)} candidates ({int(labels.sum())} knocks)")
