@@ -2,6 +2,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <map>
+#include <ostream>
 
 #include <QDir>
 #include <QImage>
@@ -26,6 +27,9 @@ struct TrayCase {
     bool dark, sensorMissing;
     bool hostFirst; // else the tray starts after the app has shown the panel in a window for want of one
 };
+void PrintTo(const TrayCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 bool waitFor(const std::function<bool()>& condition) {
     return QTest::qWaitFor(condition, waitLimitMs);
