@@ -98,7 +98,8 @@ TEST_F(ContentViewTest, everyAppearancePushesTheStoredValuesUnchangedOnceWhateve
     EXPECT_EQ(child<QComboBox>("soundPicker")->currentIndex(), -1);
     EXPECT_EQ(status(), QStringLiteral("Active"));
     EXPECT_EQ(child<QLabel>("sensitivityValue")->text(), QStringLiteral("5.0"));
-    EXPECT_EQ(store->sensitivity(), 5.0) << "placing the slider at its end stores nothing";
+    EXPECT_EQ(store->value(QString::fromLatin1(sensitivityKey)).toDouble(), 5.0)
+        << "placing the slider at its end stores nothing";
     EXPECT_EQ(panel->width(), ContentView::panelWidth);
 }
 
@@ -111,7 +112,7 @@ TEST_F(ContentViewTest, switchMenuAndSoundPickerStoreTheirSettingWithOnePushEach
     item("pauseAction")->trigger();
     EXPECT_FALSE(pauseSwitch->isChecked());
     QTest::keyClick(pauseSwitch, Qt::Key_Space);
-    EXPECT_TRUE(store->isPaused());
+    EXPECT_TRUE(store->value(QString::fromLatin1(isPausedKey)).toBool());
     auto* picker = child<QComboBox>("soundPicker");
     ASSERT_EQ(picker->count(), availableSounds().size());
     for (int i = 1; i < picker->count(); ++i) {
@@ -133,7 +134,7 @@ TEST_F(ContentViewTest, sliderStoresExactTenthsAndTellsScreenReadersTheShownValu
     for (int tenths = 1; tenths <= 20; ++tenths) {
         const double value = QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10).toDouble();
         EXPECT_EQ(pushes().back(), config(value, "default", false));
-        EXPECT_EQ(store->sensitivity(), value);
+        EXPECT_EQ(store->value(QString::fromLatin1(sensitivityKey)).toDouble(), value);
         EXPECT_EQ(child<QLabel>("sensitivityValue")->text(), QString::asprintf("%.1f", value));
         EXPECT_EQ(accessible->text(QAccessible::Value), QString::asprintf("%.1f", value));
         EXPECT_EQ(accessible->valueInterface()->currentValue().toDouble(), value);
