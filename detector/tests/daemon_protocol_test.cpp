@@ -1,5 +1,6 @@
 // The daemon's side of the protocol, exercised through the real binary and real pipes, with
 // accelerometer replays from CSV files and sounds written to WAV files.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -179,6 +180,8 @@ TEST(DaemonProtocol, reportsEachKnockOnceUnlessPausedAndMissingPartsAndSkipsBadL
             EXPECT_FALSE(first.at("message").get<std::string>().empty());
         }
         EXPECT_EQ(std::vector(lines.begin() + 1, lines.end()), std::vector<std::string>(c.hits, hitLine)) << c.bytes;
+        // The replay line for measuring tools, at the first knock's reading.
+        EXPECT_EQ(daemon.output().find("\nhit at 1.000000 s\n") != std::string::npos, c.hits > 0) << c.bytes;
     }
 }
 
@@ -195,7 +198,12 @@ TEST(DaemonProtocol, playsTheChosenSoundAndDefaultForAnUnknownName) {
         EXPECT_EQ(daemon.waitForExit(), 0);
         double rate = 0.0;
         std::string why;
-        EXPECT_EQ(WavReader::readAll(out, rate, why).size(), bank.find(sound).size()) << sound << why;
+        const auto played = WavReader::readAll(out, rate, why);
+        EXPECT_EQ(rate, WavFileSink::fileRateHz) << why;
+        // On the replay's timeline: silence until the hit at 1 s, then the whole sound.
+        const auto start = static_cast<std::size_t>(WavFileSink::fileRateHz);
+        ASSERT_EQ(played.size(), start + bank.find(sound).size()) << sound;
+        EXPECT_TRUE(std::all_of(played.begin(), played.begin() + start, [](float s) { return s == 0.0f; }));
     }
     EXPECT_EQ(bank.find("no-such-sound").size(), bank.find("default").size());
 }
