@@ -67,6 +67,7 @@ struct IpcClientTest : ::testing::Test {
         ::setenv("ZONKLE_TEST_DAEMON_ACTIONS", actions.c_str(), 1);
         ::setenv("ZONKLE_TEST_DAEMON_RECORD", (directory / "stdin").c_str(), 1);
         received.clear();
+        main->logs.clear();
         const auto post = [m = main](std::function<void()> task) {
             const std::lock_guard lock(m->mutex);
             m->tasks.push_back(std::move(task));
@@ -100,7 +101,7 @@ struct IpcClientTest : ::testing::Test {
     bool runUntil(std::size_t eventCount) {
         while (received.size() < eventCount && runOne()) {
         }
-        return received.size() == eventCount;
+        return received.size() >= eventCount;
     }
     void dropPending() { // tasks may hold the last reference to a client: destroyed outside the lock
         std::deque<std::function<void()>> dropped;
@@ -222,7 +223,6 @@ TEST_F(IpcClientTest, reapsAnEndedDaemonReportsHowItEndedAndLaterSendsFailWithou
 // Launch failures, and no detector in the resources at all (empty reason).
 TEST_F(IpcClientTest, aDaemonThatCannotStartIsLoggedAndReportedAndPushesNeverWait) {
     const fs::path path = directory / "thwack-core-daemon";
-    std::size_t runs = 0;
     for (const auto& [contents, reason] : std::vector<std::pair<const char*, std::string>>{
              {nullptr, "No such file or directory"}, {"#!/bin/sh\n", "Permission denied"}, {"", ""}}) {
         fs::create_directories(directory);
@@ -237,10 +237,9 @@ TEST_F(IpcClientTest, aDaemonThatCannotStartIsLoggedAndReportedAndPushesNeverWai
             client->send(config);
         }
         client->stop();
-        EXPECT_EQ(logLines().back(),
-                  reason.empty() ? "Failed to find thwack-core-daemon in application bundle. Check Build Phases."
-                                 : "Failed to start Go daemon: " + reason);
-        EXPECT_EQ(logLines().size(), ++runs);
+        EXPECT_EQ(logLines(),
+                  Lines{reason.empty() ? "Failed to find thwack-core-daemon in application bundle. Check Build Phases."
+                                       : "Failed to start Go daemon: " + reason});
     }
 }
 
