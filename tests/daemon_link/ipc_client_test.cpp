@@ -223,12 +223,15 @@ TEST_F(IpcClientTest, reapsAnEndedDaemonReportsHowItEndedAndLaterSendsFailWithou
 // Launch failures, and no detector in the resources at all (empty reason).
 TEST_F(IpcClientTest, aDaemonThatCannotStartIsLoggedAndReportedAndPushesNeverWait) {
     const fs::path path = directory / "thwack-core-daemon";
-    for (const auto& [contents, reason] : std::vector<std::pair<const char*, std::string>>{
-             {nullptr, "No such file or directory"}, {"#!/bin/sh\n", "Permission denied"}, {"", ""}}) {
+    for (const auto& [contents, reason] :
+         std::vector<std::pair<const char*, std::string>>{{nullptr, "No such file or directory"},
+                                                          {"#!/bin/sh\n", "Permission denied"},
+                                                          {"echo\n", "Exec format error"},
+                                                          {"", ""}}) {
         fs::create_directories(directory);
         if (contents) {
             std::ofstream(path) << contents;
-            fs::permissions(path, fs::perms::owner_read);
+            fs::permissions(path, reason == "Permission denied" ? fs::perms::owner_read : fs::perms::owner_all);
         }
         start("", reason.empty() ? std::nullopt : std::optional(path));
         EXPECT_EQ(received,

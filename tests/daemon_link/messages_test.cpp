@@ -24,6 +24,8 @@ TEST(Messages, decodesEventsByTheRules) {
         {R"({"type":"event","action":7})", std::nullopt},
         {R"([{"type":"a"}])", std::nullopt},
         {R"({"type":"a","x":1e400})", std::nullopt}, // too large for a double
+        {"{\"type\":\"\xff\"}", std::nullopt},
+        {"{\"type\":\"a\x01\"}", std::nullopt},
         {"{\"type\":\"a\"}\0{[junk"s, std::nullopt},
         {std::string(200000, '['), std::nullopt},
     };

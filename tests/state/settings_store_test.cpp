@@ -36,7 +36,7 @@ TEST_F(SettingsStoreTest, readsHandEditedFilesKeepingOddValuesAndTreatingUnusabl
     const std::vector<std::tuple<QByteArray, SettingsValues, Lines>> cases{
         {"", defaults, {}},
         {"[General]\nsensitivity=7.25\nselectedSound=kazoo\nisPaused=1\n", {7.25, "kazoo", true}, {}},
-        {"[General]\nsensitivity=0,5\nselectedSound=a, b\nisPaused=maybe\n", defaults, {}},
+        {"[General]\nsensitivity=abc\nselectedSound=a, b\nisPaused=maybe\n", defaults, {}},
         {"[General]\nsensitivity=nan\nSensitivity=1.5\n[Other]\nisPaused=true\n\x01\x02[[[\n\xff\xfe=\"=\n",
          defaults,
          {}},
@@ -91,6 +91,7 @@ TEST_F(SettingsStoreTest, findsTheFileAsTheXdgRulesSayAndNeverUnderTheRoot) {
     const std::vector<std::tuple<const char*, const char*, QString>> cases{
         {"/x/config", "/home/u", "/x/config/Zonkle/Zonkle.conf"},
         {"relative/config", "/home/u", "/home/u/.config/Zonkle/Zonkle.conf"},
+        {nullptr, nullptr, fromUserDatabase},
         {"", "relative", fromUserDatabase},
         {nullptr, "/", fromUserDatabase}};
     for (const auto& [configHome, home, expected] : cases) {
