@@ -14,7 +14,7 @@ extern char** environ;
 
 namespace thwack::test {
 
-DaemonProcess::DaemonProcess(const std::map<std::string, std::string>& extra) {
+DaemonProcess::DaemonProcess(const std::map<std::string, std::string>& extra, std::vector<std::string> arguments) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         if (std::strncmp(*e, "THWACK_", 7) != 0) {
@@ -29,6 +29,11 @@ DaemonProcess::DaemonProcess(const std::map<std::string, std::string>& extra) {
         envp.push_back(e.data());
     }
     envp.push_back(nullptr);
+    std::vector<char*> argv{const_cast<char*>(THWACK_DAEMON_PATH)};
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
 
     int in[2], outPipe[2], errPipe[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -39,8 +44,7 @@ DaemonProcess::DaemonProcess(const std::map<std::string, std::string>& extra) {
         ::dup2(in[0], STDIN_FILENO);
         ::dup2(outPipe[1], STDOUT_FILENO);
         ::dup2(errPipe[1], STDERR_FILENO);
-        char* argv[] = {const_cast<char*>(THWACK_DAEMON_PATH), nullptr};
-        ::execve(THWACK_DAEMON_PATH, argv, envp.data());
+        ::execve(THWACK_DAEMON_PATH, argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(in[0]);

@@ -16,7 +16,7 @@ public:
     static constexpr auto patience = std::chrono::seconds(20);
 
     // Starts the daemon with this process's environment, THWACK_* removed, plus extra.
-    explicit DaemonProcess(const std::map<std::string, std::string>& extra);
+    explicit DaemonProcess(const std::map<std::string, std::string>& extra, std::vector<std::string> arguments = {});
     ~DaemonProcess();
     DaemonProcess(const DaemonProcess&) = delete;
     DaemonProcess& operator=(const DaemonProcess&) = delete;

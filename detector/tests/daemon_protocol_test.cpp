@@ -5,6 +5,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 #include "daemon_process.h"
 #include "scene.h"
@@ -186,6 +187,46 @@ TEST(DaemonProtocol, exitsWithStatusZeroOnQuitEndOfInputAndSigterm) {
         ASSERT_TRUE(daemon.waitForStderr("replay finished"));
         daemon.signal(SIGTERM);
         EXPECT_EQ(daemon.waitForExit(), 0);
+    }
+}
+
+// A FIFO named as input blocks the probe in open() until someone writes to it, as a stuck
+// ALSA device or sysfs file would. 0 stands for the end of input.
+TEST(DaemonProtocol, endsOnEveryStopRequestWhileTheProbeBlocks) {
+    TempDir dir;
+    const auto fifo = dir.path / "stuck.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const int stop : {SIGTERM, SIGINT, SIGHUP, 0}) {
+        DaemonProcess daemon(replayEnv(fifo));
+        // Written before the probe, once the stop signals are handled.
+        ASSERT_TRUE(daemon.waitForStderr("sounds go to"));
+        const auto start = std::chrono::steady_clock::now();
+        if (stop == 0) {
+            daemon.closeInput();
+        } else {
+            daemon.signal(stop);
+        }
+        EXPECT_EQ(daemon.waitForExit(), 0) << "stop " << stop;
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        RecordProperty("stopMs" + std::to_string(stop), std::to_string(took.count()));
+    }
+}
+
+TEST(DaemonProtocol, answersItsCommandLineWithoutSensing) {
+    struct Case {
+        const char* argument;
+        int status;
+        const char* expected; // on stdout for 0, on stderr otherwise
+    };
+    for (const Case c : {Case{"--help", 0, "THWACK_INPUT"}, Case{"-h", 0, "THWACK_AUDIO_OUT"},
+                         Case{"--version", 0, "thwack-core-daemon " THWACK_VERSION "\n"},
+                         Case{"-v", 0, "thwack-core-daemon "}, Case{"--sensitivity=2", 2, "unknown option"}}) {
+        DaemonProcess daemon({{"THWACK_INPUT", "mic"}}, {c.argument});
+        EXPECT_EQ(daemon.waitForExit(), c.status) << c.argument;
+        EXPECT_NE((c.status == 0 ? daemon.stdoutText() : daemon.stderrText()).find(c.expected), std::string::npos)
+            << c.argument << ": " << daemon.stdoutText() << daemon.stderrText();
+        EXPECT_EQ(daemon.stderrText().find("sensor"), std::string::npos) << c.argument;
     }
 }
 

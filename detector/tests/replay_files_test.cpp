@@ -91,16 +91,30 @@ TEST(WavFiles, readStereoFloatAsMonoSkippingOtherChunks) {
     EXPECT_EQ(mono, (std::vector<float>{0.3f, 0.0f, 0.25f})) << why;
 }
 
+// Only what replay supports: a header may not make the reader allocate (channels × frames).
 TEST(WavFiles, rejectFilesThatAreNotSupported) {
     TempDir dir;
     std::ofstream(dir.path / "text.wav") << "hello, this is not a wav file at all";
-    std::string wav = stereoFloatWav({{0.0f, 0.0f}});
-    wav[32] = 2; // format code 2 (ADPCM)
-    std::ofstream(dir.path / "adpcm.wav", std::ios::binary) << wav;
-    std::ofstream(dir.path / "short.wav", std::ios::binary) << wav.substr(0, 30);
-    for (const char* name : {"text.wav", "adpcm.wav", "short.wav", "missing.wav"}) {
+    std::ofstream(dir.path / "short.wav", std::ios::binary) << stereoFloatWav({{0.0f, 0.0f}}).substr(0, 30);
+    struct Patch {
+        const char* name;
+        std::size_t offset; // into the header of stereoFloatWav
+        std::uint32_t value;
+        int size;
+    };
+    for (const Patch p : {Patch{"adpcm", 32, 2, 2}, Patch{"channels65535", 34, 65535, 2}, Patch{"channels3", 34, 3, 2},
+                          Patch{"channels0", 34, 0, 2}, Patch{"rate4000", 36, 4000, 4},
+                          Patch{"rate4G", 36, 0xFFFFFFFF, 4}, Patch{"float64", 46, 64, 2}}) {
+        std::string wav = stereoFloatWav({{0.0f, 0.0f}});
+        std::string bytes;
+        putLe(bytes, p.value, p.size);
+        wav.replace(p.offset, bytes.size(), bytes);
+        std::ofstream(dir.path / (std::string(p.name) + ".wav"), std::ios::binary) << wav;
+    }
+    for (const char* name : {"text", "short", "missing", "adpcm", "channels65535", "channels3", "channels0", "rate4000",
+                             "rate4G", "float64"}) {
         std::string why;
-        EXPECT_EQ(WavReader::open(dir.path / name, why), nullptr) << name;
+        EXPECT_EQ(WavReader::open(dir.path / (std::string(name) + ".wav"), why), nullptr) << name;
         EXPECT_FALSE(why.empty()) << name;
     }
 }

@@ -1,8 +1,16 @@
 // Sensor discovery on fake sysfs trees built in a temporary directory.
+#include <array>
+#include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <thread>
 #include <tuple>
+#include <unistd.h>
 
+#include "daemon/daemon.h"
 #include "daemon/daemon_options.h"
 #include "input/iio_accelerometer_linux.h"
 #include "input/iio_buffered_accelerometer_linux.h"
@@ -41,7 +49,7 @@ void putLe(std::string& bytes, std::uint64_t value, int size) {
 // An accelerometer with a buffer: x and z little-endian 16 bit, y big-endian 12 bit shifted
 // by 4, a 64-bit timestamp in ns; another channel left enabled by someone before us.
 // The device node is a file holding two records.
-void bufferedDevice(FakeSysfs& sysfs, const std::string& enabled = "0") {
+void bufferedDevice(FakeSysfs& sysfs, const std::string& enabled = "0", const std::string& xType = "le:s16/16>>0") {
     const std::string dev = "sys/bus/iio/devices/iio:device0/";
     sysfs.file(dev + "name", "accel_3d\n");
     for (const char* axis : {"x", "y", "z"}) {
@@ -53,7 +61,7 @@ void bufferedDevice(FakeSysfs& sysfs, const std::string& enabled = "0") {
     sysfs.file(dev + "sampling_frequency", "50\n");
     sysfs.file(dev + "sampling_frequency_available", "10 50 100 200\n");
     const std::string scan = dev + "scan_elements/";
-    const std::vector<std::tuple<std::string, int, std::string>> channels{{"in_accel_x", 0, "le:s16/16>>0"},
+    const std::vector<std::tuple<std::string, int, std::string>> channels{{"in_accel_x", 0, xType},
                                                                           {"in_accel_y", 1, "be:s12/16>>4"},
                                                                           {"in_accel_z", 2, "le:s16/16>>0"},
                                                                           {"in_timestamp", 4, "le:s64/64>>0"},
@@ -169,6 +177,56 @@ TEST(IioBufferedAccelerometer, isPreferredWhenUsableAndThePollingTakesOverOtherw
     sensor = SensorProbe(sysfs.root).probe(InputChoice{}, why);
     ASSERT_NE(sensor, nullptr) << why;
     EXPECT_NE(sensor->description().find("polled"), std::string::npos);
+}
+
+// A type whose fields overflow or do not fit its storage must not reach the decoder.
+TEST(IioBufferedAccelerometer, refusesAChannelTypeOutOfRange) {
+    const std::string dev = "sys/bus/iio/devices/iio:device0/";
+    for (const std::string type : {"le:s2/16>>4294967295", "le:s12/16>>5", "le:s4294967297/16>>0", "le:s12/72>>0",
+                                   "le:s0/16>>0", "le:s12/12>>0", "me:s12/16>>0", "le:s12/16"}) {
+        FakeSysfs sysfs;
+        bufferedDevice(sysfs, "0", type);
+        std::string why;
+        EXPECT_EQ(IioBufferedAccelerometer::open(sysfs.root, sysfs.root / dev, why), nullptr) << type;
+        EXPECT_NE(why.find("cannot make sense of"), std::string::npos) << type << ": " << why;
+        EXPECT_EQ(sysfs.read(dev + "buffer/enable"), "0") << type;
+    }
+}
+
+// A hang-up (the terminal that started the app closed) ends the daemon as SIGTERM does, so the
+// buffer is handed back; the node is a FIFO nobody writes, so the sensor stays open until then.
+TEST(IioBufferedAccelerometer, isReleasedWhenTheDaemonIsHungUp) {
+    FakeSysfs sysfs;
+    bufferedDevice(sysfs);
+    const std::string dev = "sys/bus/iio/devices/iio:device0/";
+    std::filesystem::remove(sysfs.root / "dev/iio:device0");
+    ASSERT_EQ(::mkfifo((sysfs.root / "dev/iio:device0").c_str(), 0600), 0);
+    int in[2], out[2];
+    ASSERT_EQ(::pipe(in), 0);
+    ASSERT_EQ(::pipe(out), 0);
+    std::string enabledWhileRunning;
+    std::thread hangUp([&] {
+        std::string output;
+        std::array<char, 256> chunk{};
+        pollfd ready{out[0], POLLIN, 0};
+        while (output.find("pong") == std::string::npos && ::poll(&ready, 1, 20'000) == 1) {
+            const ssize_t n = ::read(out[0], chunk.data(), chunk.size());
+            if (n <= 0) {
+                break;
+            }
+            output.append(chunk.data(), static_cast<std::size_t>(n));
+        }
+        enabledWhileRunning = sysfs.read(dev + "buffer/enable");
+        ::kill(::getpid(), SIGHUP);
+    });
+    Daemon daemon(InputChoice{InputChoice::Kind::iio, {}}, AudioChoice{AudioChoice::Kind::null, {}}, sysfs.root);
+    EXPECT_EQ(daemon.run(in[0], out[1]), EXIT_SUCCESS);
+    hangUp.join();
+    EXPECT_EQ(enabledWhileRunning, "1");
+    EXPECT_EQ(sysfs.read(dev + "buffer/enable"), "0");
+    for (int fd : {in[0], in[1], out[0], out[1]}) {
+        ::close(fd);
+    }
 }
 
 TEST(PositionFileAccelerometer, readsEachDriversFormat) {

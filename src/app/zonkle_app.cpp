@@ -13,6 +13,7 @@
 
 #include "menu_bar_icon.h"
 #include "popup_placement.h"
+#include "ui/standard_update_dialog_presenter.h"
 
 namespace zonkle {
 
@@ -26,7 +27,9 @@ constexpr auto systemTrayWait = 5s;
 
 } // namespace
 
-ZonkleApp::ZonkleApp(QObject* parent) : QObject(parent), panel(updaterService, settings) {
+ZonkleApp::ZonkleApp(QObject* parent)
+    : QObject(parent), updaterService(std::make_unique<StandardUpdateDialogPresenter>()),
+      panel(updaterService, settings) {
     panel.setWindowTitle(QString::fromLatin1(applicationTitle));
     // A frameless popup that closes on a click elsewhere or on Escape. The click that
     // closes it is not passed on, so a click on the tray icon closes it rather than
@@ -57,6 +60,12 @@ void ZonkleApp::onTrayActivated(QSystemTrayIcon::ActivationReason reason) {
     // A press soon after one that opened the panel (closed again by Escape) arrives as a
     // double click, and counts as well.
     if (reason != QSystemTrayIcon::Unknown) {
+        togglePanel();
+    }
+}
+
+void ZonkleApp::showPanel() {
+    if (panelIsWindow || !panel.isVisible()) {
         togglePanel();
     }
 }

@@ -20,6 +20,9 @@ public:
     explicit ZonkleApp(QObject* parent = nullptr);
     ~ZonkleApp() override;
 
+    // Shows the panel if it is not shown (a second launch asks for this).
+    void showPanel();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -8,14 +8,27 @@ namespace zonkle {
 
 namespace {
 
+// The enclosure an item offers this system: the first marked for it or for no system in
+// particular; failing that the first of all, which still carries the item's version.
+struct Enclosure {
+    QUrl url;
+    QString version;
+    QString shortVersionString;
+    bool forThisSystem = false;
+    bool isDelta = false;
+};
+
 // The item's parts that decide whether it applies to this system.
 struct ItemReading {
+    QString version;
+    QString shortVersionString;
     AppcastItem item;
+    std::optional<Enclosure> enclosure;
     bool onNamedChannel = false;
-    bool hasEnclosure = false;
-    bool hasEnclosureForThisSystem = false;
 
-    bool applies() const { return !onNamedChannel && (!hasEnclosure || hasEnclosureForThisSystem); }
+    bool applies() const {
+        return !onNamedChannel && (!enclosure || (enclosure->forThisSystem && !enclosure->isDelta));
+    }
 };
 
 // RSS elements carry no namespace; the release elements are matched by namespace URI, so
@@ -29,7 +42,28 @@ bool isSparkle(const QXmlStreamReader& xml, QLatin1String name) {
 }
 
 QUrl urlFrom(QStringView text) {
-    return QUrl(text.trimmed().toString(), QUrl::StrictMode);
+    text = text.trimmed();
+    return text.size() > Appcast::maxLinkLength ? QUrl() : QUrl(text.toString(), QUrl::StrictMode);
+}
+
+QString sparkleAttribute(const QXmlStreamAttributes& attributes, QLatin1String name) {
+    return attributes.value(Appcast::sparkleNamespace, name).trimmed().toString();
+}
+
+Enclosure readEnclosure(const QXmlStreamAttributes& attributes, const QString& operatingSystem) {
+    const QString system = sparkleAttribute(attributes, QLatin1String("os"));
+    return {
+        .url = urlFrom(attributes.value(QLatin1String("url"))),
+        .version = sparkleAttribute(attributes, QLatin1String("version")),
+        .shortVersionString = sparkleAttribute(attributes, QLatin1String("shortVersionString")),
+        .forThisSystem = system.isEmpty() || system.compare(operatingSystem, Qt::CaseInsensitive) == 0,
+        .isDelta = attributes.hasAttribute(Appcast::sparkleNamespace, QLatin1String("deltaFrom")),
+    };
+}
+
+// A display text cut to a length any dialog can show.
+QString bounded(const QString& text) {
+    return text.size() > Appcast::maxVersionLength ? text.left(Appcast::maxVersionLength - 1) + u'\u2026' : text;
 }
 
 ItemReading readItem(QXmlStreamReader& xml, const QString& operatingSystem) {
@@ -37,9 +71,9 @@ ItemReading readItem(QXmlStreamReader& xml, const QString& operatingSystem) {
     AppcastItem& item = reading.item;
     while (xml.readNextStartElement()) {
         if (isSparkle(xml, QLatin1String("version"))) {
-            item.version = xml.readElementText().trimmed();
+            reading.version = xml.readElementText().trimmed();
         } else if (isSparkle(xml, QLatin1String("shortVersionString"))) {
-            item.shortVersionString = xml.readElementText().trimmed();
+            reading.shortVersionString = xml.readElementText().trimmed();
         } else if (isSparkle(xml, QLatin1String("releaseNotesLink"))) {
             const QUrl url = urlFrom(xml.readElementText());
             if (item.releaseNotesLink.isEmpty()) {
@@ -50,19 +84,23 @@ ItemReading readItem(QXmlStreamReader& xml, const QString& operatingSystem) {
         } else if (isRss(xml, QLatin1String("link"))) {
             item.link = urlFrom(xml.readElementText());
         } else if (isRss(xml, QLatin1String("enclosure"))) {
-            const QXmlStreamAttributes attributes = xml.attributes();
-            const QStringView system = attributes.value(Appcast::sparkleNamespace, QLatin1String("os"));
-            reading.hasEnclosure = true;
-            if (!reading.hasEnclosureForThisSystem &&
-                (system.isEmpty() || system.compare(operatingSystem, Qt::CaseInsensitive) == 0)) {
-                reading.hasEnclosureForThisSystem = true;
-                item.enclosureUrl = urlFrom(attributes.value(QLatin1String("url")));
+            if (!reading.enclosure || !reading.enclosure->forThisSystem) {
+                const Enclosure enclosure = readEnclosure(xml.attributes(), operatingSystem);
+                if (!reading.enclosure || enclosure.forThisSystem) {
+                    reading.enclosure = enclosure;
+                }
             }
             xml.skipCurrentElement();
         } else {
             xml.skipCurrentElement();
         }
     }
+    // The enclosure's attributes win over the item's elements.
+    const Enclosure enclosure = reading.enclosure.value_or(Enclosure{});
+    item.version = enclosure.version.isEmpty() ? reading.version : enclosure.version;
+    item.shortVersionString =
+        bounded(enclosure.shortVersionString.isEmpty() ? reading.shortVersionString : enclosure.shortVersionString);
+    item.enclosureUrl = enclosure.url;
     return reading;
 }
 
@@ -107,6 +145,10 @@ std::optional<Appcast> Appcast::parse(const QByteArray& document, const QString&
                 }
                 if (reading.item.version.isEmpty()) {
                     return fail(tr("An item in the feed has no version."));
+                }
+                if (reading.item.version.size() > maxVersionLength) {
+                    return fail(
+                        tr("An item in the feed has a version longer than %1 characters.").arg(maxVersionLength));
                 }
                 if (reading.applies()) {
                     appcast.applicable.append(reading.item);

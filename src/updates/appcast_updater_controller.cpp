@@ -3,7 +3,6 @@
 #include <QtGlobal>
 
 #include "appcast.h"
-#include "secure_url.h"
 #include "version_comparator.h"
 
 namespace zonkle {
@@ -11,13 +10,13 @@ namespace zonkle {
 namespace {
 
 // Relative links count from where the feed was finally fetched; anything that would open an
-// insecure page is not offered at all.
+// unsafe page is not offered at all.
 QUrl offeredLink(const QUrl& feedUrl, const QUrl& link) {
     if (link.isEmpty()) {
         return {};
     }
     const QUrl resolved = feedUrl.resolved(link);
-    return isSecureOrLoopback(resolved) ? resolved : QUrl();
+    return isSafeAddress(feedUrl, resolved) ? resolved : QUrl();
 }
 
 } // namespace
@@ -30,8 +29,9 @@ AppcastUpdaterController::AppcastUpdaterController(Settings settings, std::uniqu
     if (feed.isEmpty()) {
         return;
     }
-    if (!isSecureOrLoopback(feed)) {
-        qWarning("Update checks disabled: the feed address %s is not https", qPrintable(feed.toDisplayString()));
+    if (!isSafeAddress(feed, feed)) {
+        qWarning("Update checks disabled: the feed address %s is not a plain https address",
+                 qPrintable(feed.toDisplayString()));
         return;
     }
     canCheck = true;

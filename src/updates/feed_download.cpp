@@ -1,16 +1,34 @@
 #include "feed_download.h"
 
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-
-#include "secure_url.h"
 
 namespace zonkle {
 
 namespace {
 
 using Reason = UpdateCheckFailure::Reason;
+
+constexpr QLatin1String httpsScheme("https");
+constexpr QLatin1String httpScheme("http");
+constexpr QLatin1String localhostName("localhost");
+
+// Names and addresses that reach this machine: localhost and its subdomains, 127.0.0.0/8,
+// ::1 (also IPv4-mapped), and the unspecified address, which Linux connects locally.
+bool isLoopbackHost(QString host) {
+    host = host.toLower();
+    if (host.endsWith(u'.')) {
+        host.chop(1);
+    }
+    if (host == localhostName || host.endsWith(u'.' + localhostName)) {
+        return true;
+    }
+    const QHostAddress address(host);
+    return !address.isNull() &&
+           (address.isLoopback() || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6);
+}
 
 bool isSuccess(int status) {
     return status >= 200 && status < 300;
@@ -34,6 +52,18 @@ UpdateCheckFailure failureFor(const QNetworkReply& reply) {
 }
 
 } // namespace
+
+bool isSafeAddress(const QUrl& from, const QUrl& to) {
+    if (!to.isValid() || to.host().isEmpty() || !to.userInfo().isEmpty()) {
+        return false;
+    }
+    const QString scheme = to.scheme().toLower();
+    const bool toLoopback = isLoopbackHost(to.host());
+    if (toLoopback && !isLoopbackHost(from.host())) {
+        return false;
+    }
+    return scheme == httpsScheme || (scheme == httpScheme && toLoopback && from.scheme().toLower() == httpScheme);
+}
 
 FeedDownload::FeedDownload(QNetworkAccessManager& network, const QUrl& url, const QByteArray& userAgent,
                            const FeedLimits& limits, QObject* parent)
@@ -59,8 +89,14 @@ void FeedDownload::request(const QUrl& url) {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    // Without compression the bytes counted are the bytes held: no small answer can inflate.
+    request.setRawHeader("Accept-Encoding", "identity");
 
     reply = network.get(request);
+    // Qt's network thread stops reading from the socket while this much is waiting for the
+    // main thread, so a server cannot fill memory while the main thread is busy elsewhere.
+    reply->setReadBufferSize(limits.readBufferBytes);
+    connect(reply, &QNetworkReply::downloadProgress, this, &FeedDownload::checkProgress);
     connect(reply, &QNetworkReply::metaDataChanged, this, &FeedDownload::checkAnnouncedLength);
     connect(reply, &QNetworkReply::readyRead, this, &FeedDownload::takeAvailableBytes);
     connect(reply, &QNetworkReply::finished, this, &FeedDownload::complete);
@@ -71,6 +107,13 @@ void FeedDownload::checkAnnouncedLength() {
     bool known = false;
     const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
     if (known && length > limits.maxBodyBytes) {
+        fail({Reason::TooLarge, 0, {}});
+    }
+}
+
+// Counts what the network layer has received, read by the main thread or not.
+void FeedDownload::checkProgress(qint64 bytesReceived) {
+    if (bytesReceived > limits.maxBodyBytes) {
         fail({Reason::TooLarge, 0, {}});
     }
 }
@@ -103,7 +146,7 @@ void FeedDownload::complete() {
 }
 
 void FeedDownload::followRedirect(const QUrl& target) {
-    if (!isSafeRedirect(currentUrl, target)) {
+    if (!isSafeAddress(currentUrl, target)) {
         fail({Reason::UnsafeRedirect, 0, target.toDisplayString()});
         return;
     }

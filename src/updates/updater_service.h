@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include "updates/update_dialog_presenter.h"
 #include "updates/updater_controller.h"
 
 namespace zonkle {
@@ -14,8 +15,9 @@ class UpdaterService final : public QObject {
     Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY canCheckForUpdatesChanged)
 
 public:
-    // The platform's updater (on Linux the appcast checker with the build's feed URL).
-    explicit UpdaterService(QObject* parent = nullptr);
+    // The platform's updater (on Linux the appcast checker with the build's feed URL),
+    // telling the user through `presenter`.
+    explicit UpdaterService(std::unique_ptr<UpdateDialogPresenter> presenter, QObject* parent = nullptr);
     explicit UpdaterService(std::unique_ptr<UpdaterController> controller, QObject* parent = nullptr);
     ~UpdaterService() override;
 

@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 
 int main(int argc, char** argv) {
-    // A detector that vanishes must cost a log line, never this process.
+    // A child that vanishes must cost a test, never this process.
     ::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);

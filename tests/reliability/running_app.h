@@ -1,61 +1,44 @@
 #pragma once
 
 #include <functional>
-#include <sys/types.h>
-#include <vector>
+#include <ostream>
 
 #include <QByteArray>
 #include <QList>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
+
+#include "sandbox.h"
+
+// Failures show bytes as text.
+inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
+    *os << '"' << bytes.toStdString() << '"';
+}
 
 namespace zonkle::test {
 
-// The conventional unprivileged account, which tests that need file permissions to matter run as.
-inline constexpr uid_t unprivilegedUser = 65534;
-inline constexpr gid_t unprivilegedGroup = 65534;
-
-// The application (or zonkle-robot) running as a child of the test, its standard output
-// collected line by line. Killed on destruction if still running.
+// A program of a sandbox (bin/zonkle or bin/zonkle-robot) running as a child of the test, in the
+// sandbox's environment; killed on destruction if still running.
 class RunningApp final {
 public:
-    enum class User { current, unprivileged };
-
-    RunningApp(const QString& program, const QProcessEnvironment& environment, User user = User::current);
+    // `inChild` runs in the child before the program starts (to drop root, say).
+    RunningApp(const Sandbox& sandbox, const QString& program, const QString& daemonActions = {},
+               const std::function<void()>& inChild = {});
     ~RunningApp();
 
-    RunningApp(const RunningApp&) = delete;
-    RunningApp& operator=(const RunningApp&) = delete;
-
-    // Waits a generous while for a line of standard output that satisfies the condition.
-    bool waitForLine(const std::function<bool(const QByteArray&)>& condition);
-    bool waitForLine(const QByteArray& line);
-    // Waits a generous while for the condition, reading output meanwhile.
+    // Wait a generous while for the condition, or for a line of standard output.
     bool waitFor(const std::function<bool()>& condition);
+    bool waitForLine(const QByteArray& line);
+    // Waits for the end; the exit status, or -1 after a crash, a signal or no end in time.
+    int waitForExit();
 
-    const QList<QByteArray>& lines() const { return output; }
+    QList<QByteArray> lines() const { return output.split('\n'); }
     QByteArray standardError() const { return errors; }
-    void write(const QByteArray& bytes);
-
-    bool isRunning() const { return process.state() == QProcess::Running; }
-    pid_t pid() const { return static_cast<pid_t>(process.processId()); }
-    // The application's child processes, zombies included: its detector while one exists.
-    std::vector<pid_t> children() const;
-    void kill();
-
-private:
-    void readAvailable();
 
     QProcess process;
-    QList<QByteArray> output;
-    QByteArray partial;
+
+private:
+    QByteArray output;
     QByteArray errors;
 };
-
-// How many of the lines start with the prefix.
-qsizetype countStartingWith(const QList<QByteArray>& lines, const QByteArray& prefix);
-// Whether `expected` appears in `lines` in this order, other lines allowed in between.
-bool containsInOrder(const QList<QByteArray>& lines, const QList<QByteArray>& expected);
 
 } // namespace zonkle::test

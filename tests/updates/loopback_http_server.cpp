@@ -8,6 +8,7 @@ namespace zonkle::test {
 namespace {
 
 constexpr int trickleIntervalMs = 50;
+constexpr qsizetype floodChunkBytes = 64 * 1024;
 
 } // namespace
 
@@ -43,6 +44,7 @@ int LoopbackHttpServer::openConnections() const {
 
 void LoopbackHttpServer::accept(QTcpSocket* socket) {
     sockets.append(socket);
+    connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 bytes) { sent += bytes; });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     auto request = std::make_shared<QByteArray>();
     connect(socket, &QTcpSocket::readyRead, this, [this, socket, request] {
@@ -69,7 +71,9 @@ void LoopbackHttpServer::answer(QTcpSocket* socket, const Response& response) {
     if (!response.location.isEmpty()) {
         head += "Location: " + response.location + "\r\n";
     }
-    if (!response.closeDelimited && response.behaviour != Behaviour::Trickle) {
+    if (response.behaviour == Behaviour::Flood) {
+        head += "Transfer-Encoding: chunked\r\n";
+    } else if (!response.closeDelimited && response.behaviour != Behaviour::Trickle) {
         head += "Content-Length: " + QByteArray::number(response.contentLength.value_or(response.body.size())) + "\r\n";
     }
     socket->write(head + "\r\n");
@@ -77,6 +81,17 @@ void LoopbackHttpServer::answer(QTcpSocket* socket, const Response& response) {
         auto* timer = new QTimer(socket);
         connect(timer, &QTimer::timeout, socket, [socket] { socket->write(" "); });
         timer->start(trickleIntervalMs);
+        return;
+    }
+    if (response.behaviour == Behaviour::Flood) {
+        // Writes only as fast as the kernel takes the data, so the client alone sets the pace.
+        const QByteArray chunk =
+            QByteArray::number(floodChunkBytes, 16) + "\r\n" + QByteArray(floodChunkBytes, 'x') + "\r\n";
+        connect(socket, &QTcpSocket::bytesWritten, socket, [socket, chunk] {
+            if (socket->bytesToWrite() < chunk.size()) {
+                socket->write(chunk);
+            }
+        });
         return;
     }
     socket->write(response.body);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -16,7 +17,7 @@
 namespace zonkle::test {
 
 // A small HTTP/1.1 server on 127.0.0.1 that answers each path with a canned response, and
-// can also misbehave the ways a feed server might: stall, trickle, lie about lengths.
+// can also misbehave the ways a feed server might: stall, trickle, flood, lie about lengths.
 class LoopbackHttpServer final : public QObject {
     Q_OBJECT
 
@@ -25,6 +26,7 @@ public:
         Answer,  // status line, headers and body, then close
         Stall,   // read the request and never answer
         Trickle, // headers, then one body byte now and then, forever
+        Flood,   // a chunked body without end, as fast as the client takes it
     };
 
     struct Response {
@@ -44,6 +46,8 @@ public:
 
     const QList<QByteArray>& requestedPaths() const { return paths; }
     int openConnections() const;
+    // Bytes handed to the network so far; may be read from any thread.
+    qint64 bytesSent() const { return sent; }
 
 private:
     void accept(QTcpSocket* socket);
@@ -53,6 +57,7 @@ private:
     QHash<QByteArray, Response> routes;
     QList<QByteArray> paths;
     QList<QPointer<QTcpSocket>> sockets;
+    std::atomic<qint64> sent = 0;
 };
 
 } // namespace zonkle::test

@@ -28,8 +28,10 @@ namespace thwack {
 namespace {
 
 constexpr std::size_t readBufferBytes = 64 * 1024;
-// A sensor read blocks for a few milliseconds at most; this is only a safety net.
-constexpr auto shutdownGrace = std::chrono::seconds(2);
+// A sensor read returns within a fraction of a second, but probing may block in open or
+// read (an ALSA device, a sysfs file, a FIFO named as input) for as long as it likes: the
+// daemon then exits without waiting, so a stop always takes well under a second.
+constexpr auto shutdownGrace = std::chrono::milliseconds(500);
 
 void note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -67,7 +69,9 @@ Daemon::~Daemon() = default;
 int Daemon::run(int inFd, int outFd) {
     const StopSignal stopSignal;
     writer = std::make_unique<EventWriter>(outFd);
-    startUp();
+    // Opening the sound output and probing run on the sensing thread, so this loop answers
+    // the end of input and stop signals while either blocks.
+    sensing = std::thread([this] { sense(startUp()); });
 
     LineSplitter splitter;
     std::vector<char> buffer(readBufferBytes);
@@ -82,7 +86,7 @@ int Daemon::run(int inFd, int outFd) {
             break;
         }
         if (fds[1].revents != 0) {
-            break; // SIGTERM or SIGINT
+            break; // SIGTERM, SIGINT or SIGHUP
         }
         if (fds[0].revents == 0) {
             continue;
@@ -108,7 +112,7 @@ int Daemon::run(int inFd, int outFd) {
     return EXIT_SUCCESS;
 }
 
-void Daemon::startUp() {
+std::unique_ptr<Sensor> Daemon::startUp() {
     silenceAlsaDiagnostics();
     std::string audioWhy;
     auto sink = openSink(audio, audioWhy);
@@ -133,7 +137,7 @@ void Daemon::startUp() {
     if (sensor && player) {
         writer->pong();
     }
-    sensing = std::thread([this, first = std::move(sensor)]() mutable { sense(std::move(first)); });
+    return sensor;
 }
 
 bool Daemon::handleLine(const std::string& line) {
@@ -177,7 +181,7 @@ void Daemon::waitForStop() {
 
 void Daemon::sense(std::unique_ptr<Sensor> sensor) {
     const SensorProbe probe(sysfsRoot);
-    for (;;) {
+    while (!stopRequested) {
         if (!sensor) {
             // A file that could not be read will not get better; devices may appear.
             if (input.isFile()) {
@@ -189,7 +193,7 @@ void Daemon::sense(std::unique_ptr<Sensor> sensor) {
             }
             std::string why;
             sensor = probe.probe(input, why);
-            if (!sensor) {
+            if (!sensor || stopRequested) {
                 continue;
             }
             note("sensing with %s", sensor->description().c_str());
@@ -260,7 +264,8 @@ void Daemon::shutDown() {
     changed.notify_all();
     std::unique_lock lock(mutex);
     if (!changed.wait_for(lock, shutdownGrace, [this] { return sensingDone; })) {
-        // A driver that never returns from a read must not keep the app's child alive.
+        // A driver or file that never returns from an open or read must not keep the app's
+        // child alive.
         note("sensor did not stop; exiting anyway");
         std::fflush(stderr);
         std::_Exit(EXIT_SUCCESS);

@@ -19,7 +19,7 @@ class SoundBank;
 class SoundPlayer;
 
 // thwack-core-daemon: reads commands, senses hits on a thread of its own, reports them and
-// plays the chosen sound. Runs until "quit", the end of its input, or SIGTERM.
+// plays the chosen sound. Runs until "quit", the end of its input, or SIGTERM, SIGINT or SIGHUP.
 class Daemon final {
 public:
     static constexpr auto rescanInterval = std::chrono::seconds(10);
@@ -33,7 +33,7 @@ public:
     int run(int inFd, int outFd);
 
 private:
-    void startUp();
+    std::unique_ptr<Sensor> startUp();        // the sensor found, or null
     bool handleLine(const std::string& line); // false on "quit"
     void sense(std::unique_ptr<Sensor> sensor);
     double onHit(double streamSeconds, bool replay);

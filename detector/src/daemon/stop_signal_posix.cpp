@@ -8,6 +8,10 @@ namespace thwack {
 
 namespace {
 
+// SIGHUP too: closing the terminal that started the app hangs up both, and the daemon must
+// still release what it holds (an IIO buffer) on the way out.
+constexpr int stopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 // The handler can only reach process-wide state.
 int pipeFds[2] = {-1, -1};
 
@@ -29,14 +33,16 @@ StopSignal::StopSignal() {
     action.sa_handler = &onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (int number : stopSignals) {
+        sigaction(number, &action, nullptr);
+    }
     std::signal(SIGPIPE, SIG_IGN);
 }
 
 StopSignal::~StopSignal() {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
+    for (int number : stopSignals) {
+        std::signal(number, SIG_DFL);
+    }
     for (int& fd : pipeFds) {
         ::close(fd);
         fd = -1;

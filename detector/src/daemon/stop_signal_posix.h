@@ -2,7 +2,7 @@
 
 namespace thwack {
 
-// Turns SIGTERM and SIGINT into a readable descriptor (a self-pipe), so the main loop can
+// Turns SIGTERM, SIGINT and SIGHUP into a readable descriptor (a self-pipe), so the main loop can
 // wait for its input and for a stop request in one poll. Also ignores SIGPIPE: a vanished
 // app shows up as the end of our input instead.
 class StopSignal final {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -21,7 +20,6 @@ using iio_sysfs::writeText;
 
 constexpr std::array<const char*, 3> axisNames{"x", "y", "z"};
 constexpr double nanosecondsPerSecond = 1e9;
-constexpr std::size_t maxStorageBytes = 8;
 
 std::size_t alignUp(std::size_t value, std::size_t alignment) {
     return (value + alignment - 1) / alignment * alignment;
@@ -73,22 +71,15 @@ void chooseOwnTrigger(const std::filesystem::path& sysfsRoot, const std::filesys
 } // namespace
 
 bool IioBufferedAccelerometer::parseType(const std::string& text, Channel& channel) {
-    // For example "le:s12/16>>4": endianness, sign, bits used / bits stored, right shift.
-    char endian = 0;
-    char sign = 0;
-    unsigned bits = 0, storage = 0, shift = 0;
-    if (std::sscanf(text.c_str(), "%ce:%c%u/%u>>%u", &endian, &sign, &bits, &storage, &shift) != 5) {
+    const auto type = iio_sysfs::parseScanType(text);
+    if (!type) {
         return false;
     }
-    if ((endian != 'l' && endian != 'b') || (sign != 's' && sign != 'u') || storage % 8 != 0 || storage == 0 ||
-        storage / 8 > maxStorageBytes || bits == 0 || bits + shift > storage) {
-        return false;
-    }
-    channel.bigEndian = endian == 'b';
-    channel.isSigned = sign == 's';
-    channel.bits = bits;
-    channel.shift = shift;
-    channel.storageBytes = storage / 8;
+    channel.bigEndian = type->bigEndian;
+    channel.isSigned = type->isSigned;
+    channel.bits = type->bits;
+    channel.shift = type->shift;
+    channel.storageBytes = type->storageBits / 8;
     return true;
 }
 

@@ -1,9 +1,67 @@
 #include "input/iio_sysfs_linux.h"
 
 #include <algorithm>
+#include <charconv>
 #include <fstream>
 
 namespace thwack::iio_sysfs {
+
+namespace {
+
+constexpr unsigned maxStorageBits = 64;
+
+// Reads an unsigned decimal number from the front of text; null on none or overflow.
+std::optional<unsigned> takeNumber(std::string_view& text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc()) {
+        return std::nullopt;
+    }
+    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    return value;
+}
+
+bool takePrefix(std::string_view& text, std::string_view prefix) {
+    if (!text.starts_with(prefix)) {
+        return false;
+    }
+    text.remove_prefix(prefix.size());
+    return true;
+}
+
+} // namespace
+
+std::optional<ScanType> parseScanType(std::string_view text) {
+    ScanType type;
+    if (takePrefix(text, "be:")) {
+        type.bigEndian = true;
+    } else if (!takePrefix(text, "le:")) {
+        return std::nullopt;
+    }
+    if (takePrefix(text, "s")) {
+        type.isSigned = true;
+    } else if (!takePrefix(text, "u")) {
+        return std::nullopt;
+    }
+    const auto bits = takeNumber(text);
+    if (!bits || !takePrefix(text, "/")) {
+        return std::nullopt;
+    }
+    const auto storage = takeNumber(text);
+    if (!storage || !takePrefix(text, ">>")) {
+        return std::nullopt;
+    }
+    const auto shift = takeNumber(text);
+    // Each bound is checked on its own, so no sum can wrap.
+    if (!shift || !text.empty() || *storage == 0 || *storage % 8 != 0 || *storage > maxStorageBits || *bits == 0 ||
+        *bits > *storage || *shift > *storage - *bits) {
+        return std::nullopt;
+    }
+    type.bits = *bits;
+    type.storageBits = *storage;
+    type.shift = *shift;
+    return type;
+}
 
 std::optional<double> readNumber(const std::filesystem::path& path) {
     std::ifstream in(path);

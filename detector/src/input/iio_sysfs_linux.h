@@ -3,12 +3,26 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Small helpers for the attribute files of IIO devices.
 namespace thwack::iio_sysfs {
 
 inline constexpr double standardGravity = 9.80665; // m/s^2 per g
+
+// A buffer channel's layout from its scan_elements/*_type file.
+struct ScanType {
+    bool bigEndian = false;
+    bool isSigned = false;
+    unsigned bits = 0;        // significant bits
+    unsigned storageBits = 0; // 8, 16, 32 or 64
+    unsigned shift = 0;       // right shift before masking
+};
+
+// Parses "le:s12/16>>4" (endianness, sign, bits / storage bits, shift); null unless every field
+// is in range and the bits fit the storage after the shift.
+std::optional<ScanType> parseScanType(std::string_view text);
 
 std::optional<double> readNumber(const std::filesystem::path& path);
 // The first line without its line feed; empty when unreadable.

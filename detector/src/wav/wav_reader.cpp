@@ -1,5 +1,6 @@
 #include "wav/wav_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -12,6 +13,11 @@ constexpr std::uint16_t formatFloat = 3;
 constexpr std::uint16_t formatExtensible = 0xFFFE;
 constexpr std::size_t minFmtSize = 16;
 constexpr std::size_t extensibleFmtSize = 26; // up to the sub-format's leading code
+constexpr std::size_t maxFmtSize = 1024;      // the largest real one is 40 bytes
+// What replay supports; with these the read buffer is bounded by a block's frames × 8 bytes.
+constexpr int maxChannels = 2;
+constexpr std::uint32_t minRateHz = 8000;
+constexpr std::uint32_t maxRateHz = 192000;
 constexpr float pcm16Scale = 1.0f / 32768.0f;
 
 std::uint32_t le32(const char* p) {
@@ -50,7 +56,7 @@ std::unique_ptr<WavReader> WavReader::open(const std::filesystem::path& path, st
         }
         const std::uint32_t size = le32(chunk.data() + 4);
         if (std::memcmp(chunk.data(), "fmt ", 4) == 0) {
-            if (size < minFmtSize || size > 1024) {
+            if (size < minFmtSize || size > maxFmtSize) {
                 why = path.string() + " has a malformed format chunk";
                 return nullptr;
             }
@@ -74,8 +80,10 @@ std::unique_ptr<WavReader> WavReader::open(const std::filesystem::path& path, st
             }
             const bool pcm16 = format == formatPcm && bits == 16;
             const bool float32 = format == formatFloat && bits == 32;
-            if (!(pcm16 || float32) || reader->channels < 1 || reader->rate < 1.0) {
-                why = path.string() + ": only 16-bit PCM and 32-bit float WAV files are supported";
+            if (!(pcm16 || float32) || reader->channels < 1 || reader->channels > maxChannels ||
+                reader->rate < minRateHz || reader->rate > maxRateHz) {
+                why = path.string() + ": only mono or stereo 16-bit PCM or 32-bit float WAV files at " +
+                      std::to_string(minRateHz) + "–" + std::to_string(maxRateHz) + " Hz are supported";
                 return nullptr;
             }
             reader->isFloat = float32;
@@ -94,7 +102,8 @@ std::unique_ptr<WavReader> WavReader::open(const std::filesystem::path& path, st
 bool WavReader::read(std::vector<float>& out, std::size_t maxFrames) {
     out.clear();
     const std::size_t frameBytes = static_cast<std::size_t>(bytesPerSample) * channels;
-    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(maxFrames, framesLeft));
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>({maxFrames, framesLeft, maxReadFrames}));
     raw.resize(wanted * frameBytes);
     in.read(raw.data(), static_cast<std::streamsize>(raw.size()));
     const std::size_t got = static_cast<std::size_t>(in.gcount()) / frameBytes;
@@ -129,8 +138,7 @@ std::vector<float> WavReader::readAll(const std::filesystem::path& path, double&
     sampleRate = reader->sampleRate();
     std::vector<float> all;
     std::vector<float> block;
-    constexpr std::size_t blockFrames = 65536;
-    while (reader->read(block, blockFrames)) {
+    while (reader->read(block, maxReadFrames)) {
         all.insert(all.end(), block.begin(), block.end());
     }
     return all;

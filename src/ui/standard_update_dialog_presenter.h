@@ -4,12 +4,13 @@
 #include <QDialog>
 #include <QPointer>
 
-#include "update_dialog_presenter.h"
+#include "updates/update_dialog_presenter.h"
 
 namespace zonkle {
 
 // The update dialogs as small windows of their own. None is modal and none waits, and
-// closing one never ends the application, even when it is the only window left.
+// closing one never ends the application, even when it is the only window left. Texts from
+// outside (a version, an error's detail) are cut, so no answer can make a dialog huge.
 class StandardUpdateDialogPresenter final : public UpdateDialogPresenter {
     Q_DECLARE_TR_FUNCTIONS(zonkle::StandardUpdateDialogPresenter)
 
@@ -22,9 +23,6 @@ public:
     void showUpdateAvailable(const AvailableUpdate& update) override;
     void showFailed(const UpdateCheckFailure& failure) override;
     void dismiss() override;
-
-    // The dialog on screen, if any (for tests and screenshots).
-    QDialog* currentDialog() const { return current; }
 
 private:
     void present(QDialog* dialog);

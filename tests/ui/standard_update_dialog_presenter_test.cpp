@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "updates/standard_update_dialog_presenter.h"
+#include "ui/standard_update_dialog_presenter.h"
 
 namespace zonkle {
 namespace {
@@ -31,48 +31,54 @@ public slots:
     void open(const QUrl& url) { urls.append(url); }
 };
 
-QString textOf(QDialog* dialog, const char* name) {
-    const auto* label = dialog->findChild<QLabel*>(QString::fromLatin1(name));
-    return label ? label->text() : QString();
+// The one dialog on screen; dismissed ones are hidden at once.
+QDialog* shownDialog() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible()) {
+            return dialog;
+        }
+    }
+    return nullptr;
 }
 
-QPushButton* button(QDialog* dialog, const char* name) {
-    return dialog->findChild<QPushButton*>(QString::fromLatin1(name));
+QString shownText() {
+    QString text;
+    for (const QLabel* label : shownDialog()->findChildren<QLabel*>()) {
+        text += label->text() + u'\n';
+    }
+    return text;
 }
 
-TEST(StandardUpdateDialogPresenter, showsEachOutcomeWithoutBlocking) {
-    StandardUpdateDialogPresenter presenter;
-    presenter.showUpToDate(QStringLiteral("0.1.0"));
-    const QPointer<QDialog> upToDate = presenter.currentDialog();
-    ASSERT_FALSE(upToDate.isNull());
-    EXPECT_TRUE(upToDate->isVisible());
-    EXPECT_EQ(upToDate->windowModality(), Qt::NonModal);
-    EXPECT_TRUE(textOf(upToDate, "body").contains(QStringLiteral("0.1.0")));
-
-    presenter.showUpdateAvailable({QStringLiteral("0.2.0"), QStringLiteral("0.1.0"), {}, {}});
-    QDialog* available = presenter.currentDialog();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return upToDate.isNull(); }, waitLimitMs)); // replaced, not stacked
-    EXPECT_TRUE(textOf(available, "heading").contains(QStringLiteral("0.2.0")));
-    EXPECT_EQ(button(available, "downloadButton"), nullptr); // no safe link, no button
-    EXPECT_EQ(button(available, "releaseNotesButton"), nullptr);
-
-    button(available, "closeButton")->click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return presenter.currentDialog() == nullptr; }, waitLimitMs));
+QPushButton* button(const char* name) {
+    return shownDialog()->findChild<QPushButton*>(QString::fromLatin1(name));
 }
 
-TEST(StandardUpdateDialogPresenter, buttonsOpenTheOfferedPagesInTheBrowser) {
+TEST(StandardUpdateDialogPresenter, showsAnUpdateWithoutBlockingAndOpensItsPagesInTheBrowser) {
     OpenedUrls browser;
     StandardUpdateDialogPresenter presenter;
+    presenter.showUpdateAvailable({QStringLiteral("0.2.0"), QStringLiteral("0.1.0"), {}, {}});
+    const QPointer<QDialog> withoutLinks = shownDialog();
+    EXPECT_EQ(withoutLinks->windowModality(), Qt::NonModal);
+    EXPECT_TRUE(shownText().contains(QStringLiteral("0.2.0")));
+    EXPECT_EQ(button("downloadButton"), nullptr); // no safe link, no button
+
     const QUrl download(QStringLiteral("https://example.org/download"));
     const QUrl notes(QStringLiteral("https://example.org/notes"));
     presenter.showUpdateAvailable({QStringLiteral("0.2.0"), QStringLiteral("0.1.0"), notes, download});
-    QDialog* dialog = presenter.currentDialog();
-
-    button(dialog, "releaseNotesButton")->click();
-    EXPECT_TRUE(dialog->isVisible()); // the download stays one click away
-    button(dialog, "downloadButton")->click();
-    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return withoutLinks.isNull(); }, waitLimitMs)); // replaced, not stacked
+    button("releaseNotesButton")->click();
+    button("downloadButton")->click(); // the release notes leave the dialog open
+    EXPECT_EQ(shownDialog(), nullptr);
     EXPECT_EQ(browser.urls, (QList{notes, download}));
+}
+
+TEST(StandardUpdateDialogPresenter, cutsHugeTextsFromTheFeedOrServer) {
+    StandardUpdateDialogPresenter presenter;
+    presenter.showUpdateAvailable({QString(1'000'000, u'W'), QStringLiteral("0.1.0"), {}, {}});
+    EXPECT_LT(shownDialog()->width(), 1000);
+    presenter.showFailed({UpdateCheckFailure::Reason::UnsafeRedirect, 0, QString(1'000'000, u'W')});
+    EXPECT_LT(shownDialog()->width(), 1000);
+    EXPECT_LT(shownText().size(), 1000);
 }
 
 TEST(StandardUpdateDialogPresenter, failureNamesTheCauseAndNeverSaysUpToDate) {
@@ -82,17 +88,16 @@ TEST(StandardUpdateDialogPresenter, failureNamesTheCauseAndNeverSaysUpToDate) {
          {Reason::Unreachable, Reason::InsecureConnection, Reason::ServerError, Reason::TimedOut, Reason::TooLarge,
           Reason::UnsafeRedirect, Reason::TooManyRedirects, Reason::InvalidFeed}) {
         presenter.showFailed({reason, 503, QStringLiteral("line 3")});
-        const QString text = textOf(presenter.currentDialog(), "heading") + textOf(presenter.currentDialog(), "body");
+        const QString text = shownText();
         SCOPED_TRACE(text.toStdString());
         EXPECT_TRUE(text.contains(QStringLiteral("could not check")));
         EXPECT_TRUE(text.contains(QStringLiteral("line 3")));
         EXPECT_FALSE(text.contains(QStringLiteral("up to date"), Qt::CaseInsensitive));
-        EXPECT_FALSE(text.contains(QStringLiteral("newest"), Qt::CaseInsensitive));
         EXPECT_EQ(text.contains(QStringLiteral("503")), reason == Reason::ServerError);
     }
 }
 
-TEST(StandardUpdateDialogPresenter, cancelCallsBackOnceButDismissingDoesNot) {
+TEST(StandardUpdateDialogPresenter, cancelCallsBackOnceAndClosingNeverEndsTheApplication) {
     StandardUpdateDialogPresenter presenter;
     int cancels = 0;
     // The controller's cancel dismisses the dialog from inside the dialog's own signal.
@@ -100,26 +105,17 @@ TEST(StandardUpdateDialogPresenter, cancelCallsBackOnceButDismissingDoesNot) {
         ++cancels;
         presenter.dismiss();
     });
-    button(presenter.currentDialog(), "cancelButton")->click();
-    EXPECT_EQ(presenter.currentDialog(), nullptr);
-    EXPECT_EQ(cancels, 1);
-
-    presenter.showChecking([&] { ++cancels; });
-    presenter.dismiss();
+    button("cancelButton")->click();
+    EXPECT_EQ(shownDialog(), nullptr);
     presenter.showChecking([&] { ++cancels; });
     presenter.showUpToDate(QStringLiteral("0.1.0"));
-    QCoreApplication::processEvents();
     EXPECT_EQ(cancels, 1);
-}
 
-TEST(StandardUpdateDialogPresenter, closingTheLastWindowDoesNotEndTheApplication) {
     ASSERT_TRUE(QGuiApplication::quitOnLastWindowClosed());
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
-    StandardUpdateDialogPresenter presenter;
-    presenter.showFailed({UpdateCheckFailure::Reason::TimedOut, 0, {}});
     // Qt ends the application for its last window only while the event loop runs.
-    QTimer::singleShot(0, qApp, [&] {
-        presenter.currentDialog()->close();
+    QTimer::singleShot(0, qApp, [] {
+        shownDialog()->close();
         QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
     });
     QCoreApplication::exec();

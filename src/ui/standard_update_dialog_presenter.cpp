@@ -17,6 +17,49 @@ namespace {
 
 constexpr int iconSize = 48;
 constexpr int textWidth = 360;
+// A text from outside is cut to this many characters before it is laid out.
+constexpr qsizetype maxOutsideTextLength = 400;
+
+QString bounded(const QString& text) {
+    return text.size() > maxOutsideTextLength ? text.left(maxOutsideTextLength - 1) + u'\u2026' : text;
+}
+
+QString reasonText(const UpdateCheckFailure& failure) {
+    using Reason = UpdateCheckFailure::Reason;
+    switch (failure.reason) {
+    case Reason::Unreachable:
+        return StandardUpdateDialogPresenter::tr(
+            "The update server could not be reached. Check your internet connection and try again later.");
+    case Reason::InsecureConnection:
+        return StandardUpdateDialogPresenter::tr(
+            "The update server's identity could not be verified, so the connection was not trusted.");
+    case Reason::ServerError:
+        return StandardUpdateDialogPresenter::tr("The update server answered with error %1.").arg(failure.httpStatus);
+    case Reason::TimedOut:
+        return StandardUpdateDialogPresenter::tr("The update server took too long to answer.");
+    case Reason::TooLarge:
+        return StandardUpdateDialogPresenter::tr(
+            "The update server sent far more data than expected, so the answer was discarded.");
+    case Reason::UnsafeRedirect:
+        return StandardUpdateDialogPresenter::tr(
+            "The update server sent Zonkle to an address that is not secure, so it was not followed.");
+    case Reason::TooManyRedirects:
+        return StandardUpdateDialogPresenter::tr(
+            "The update server sent Zonkle from one address to the next too many times.");
+    case Reason::InvalidFeed:
+        return StandardUpdateDialogPresenter::tr("The update information from the server could not be read.");
+    }
+    return {};
+}
+
+// One or two sentences for the user, without jargon, and the technical cause if there is one.
+QString describe(const UpdateCheckFailure& failure) {
+    const QString reason = reasonText(failure);
+    if (failure.detail.isEmpty()) {
+        return reason;
+    }
+    return StandardUpdateDialogPresenter::tr("%1\n\nDetails: %2").arg(reason, bounded(failure.detail));
+}
 
 // A heading, a sentence or two and a button row. Texts are plain, so nothing from the feed
 // is ever taken for markup.
@@ -28,14 +71,16 @@ QDialog* makeDialog(QStyle::StandardPixmap icon, const QString& heading, const Q
     iconLabel->setPixmap(dialog->style()->standardIcon(icon).pixmap(iconSize, iconSize));
     iconLabel->setAlignment(Qt::AlignTop);
 
-    auto* headingLabel = new QLabel(heading);
+    auto* headingLabel = new QLabel;
     headingLabel->setObjectName(QStringLiteral("heading"));
     headingLabel->setTextFormat(Qt::PlainText);
     QFont headingFont = headingLabel->font();
     headingFont.setBold(true);
     headingLabel->setFont(headingFont);
+    headingLabel->setText(QFontMetrics(headingFont).elidedText(heading, Qt::ElideMiddle, textWidth));
 
     auto* bodyLabel = new QLabel(body);
+    // Wrapping breaks only between words; an overlong word is clipped, never widening the dialog.
     bodyLabel->setObjectName(QStringLiteral("body"));
     bodyLabel->setTextFormat(Qt::PlainText);
     bodyLabel->setWordWrap(true);
@@ -119,7 +164,7 @@ void StandardUpdateDialogPresenter::showUpdateAvailable(const AvailableUpdate& u
                  "way you installed Zonkle.")
                   .arg(update.runningVersion);
     QDialog* dialog =
-        makeDialog(QStyle::SP_MessageBoxInformation, tr("Zonkle %1 is available.").arg(update.version), body);
+        makeDialog(QStyle::SP_MessageBoxInformation, tr("Zonkle %1 is available.").arg(bounded(update.version)), body);
     if (!update.downloadPage.isEmpty()) {
         addOpenButton(dialog, tr("Open Download Page"), QDialogButtonBox::AcceptRole, QStringLiteral("downloadButton"),
                       update.downloadPage);
@@ -134,8 +179,8 @@ void StandardUpdateDialogPresenter::showUpdateAvailable(const AvailableUpdate& u
 }
 
 void StandardUpdateDialogPresenter::showFailed(const UpdateCheckFailure& failure) {
-    QDialog* dialog = makeDialog(QStyle::SP_MessageBoxWarning, tr("Zonkle could not check for updates."),
-                                 describeUpdateCheckFailure(failure));
+    QDialog* dialog =
+        makeDialog(QStyle::SP_MessageBoxWarning, tr("Zonkle could not check for updates."), describe(failure));
     addButton(dialog, tr("OK"), QDialogButtonBox::AcceptRole, QStringLiteral("closeButton"));
     present(dialog);
 }
