@@ -149,7 +149,7 @@ int main() {
     std::string startupFds;
     for (int fd = 0; fd < 1024; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1) {
-            startupFds += (startupFds.empty() ? "" : " ") + std::to_string(fd);
+            startupFds.append(startupFds.empty() ? 0 : 1, ' ').append(std::to_string(fd));
         }
     }
     if (const char* path = std::getenv("ZONKLE_TEST_DAEMON_RECORD")) {
