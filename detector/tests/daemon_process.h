@@ -9,8 +9,9 @@
 
 namespace thwack::test {
 
-// The real thwack-core-daemon as a child process with pipes on stdin, stdout and stderr.
-// Every wait has a generous upper bound and returns as soon as its condition holds.
+// The real thwack-core-daemon as a child process, with a pipe on its stdin and one taking both
+// stdout and stderr: event lines start with '{', diagnostics with "thwack-core-daemon:", and
+// each line is written whole. Every wait has a generous bound and ends once its condition holds.
 class DaemonProcess final {
 public:
     static constexpr auto patience = std::chrono::seconds(20);
@@ -21,36 +22,27 @@ public:
     DaemonProcess(const DaemonProcess&) = delete;
     DaemonProcess& operator=(const DaemonProcess&) = delete;
 
-    pid_t pid() const { return child; }
-
     void send(const std::string& bytes);
     void closeInput();
-    void signal(int number);
+    void signal(int number) const;
 
-    // The next complete stdout line, or nothing if none came in time or stdout closed.
-    std::optional<std::string> nextLine();
-    // Waits until stderr holds text (or the daemon ended); returns whether it does.
-    bool waitForStderr(const std::string& text);
-    // Waits for the exit; returns the exit status, or nothing when killed by a signal or too slow.
+    // Waits until the output holds text; false if it did not come in time or the daemon ended.
+    bool waitFor(const std::string& text);
+    // Waits for the exit; the exit status, or nothing when killed by a signal or too slow.
     std::optional<int> waitForExit();
 
-    // Everything read so far. Reading stops at the daemon's exit.
-    const std::string& stdoutText() const { return out; }
-    const std::string& stderrText() const { return err; }
-    // Complete stdout lines read so far, after draining what has arrived.
-    std::vector<std::string> allLines();
+    const std::string& output() const { return out; }
+    // The event lines read so far (all of them after waitForExit).
+    std::vector<std::string> events() const;
 
 private:
-    bool pump(std::chrono::steady_clock::time_point deadline); // false once both streams closed or timed out
+    bool pump(std::chrono::steady_clock::time_point deadline); // false once closed or too late
 
     pid_t child = -1;
     int inFd = -1;
     int outFd = -1;
-    int errFd = -1;
     std::string out;
-    std::string err;
-    std::size_t consumed = 0;
-    std::optional<int> status;
+    bool reaped = false;
 };
 
 } // namespace thwack::test

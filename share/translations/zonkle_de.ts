@@ -31,5 +31,47 @@
         <source>Active</source>
         <translation>Aktiv</translation>
     </message>
+    <message>
+        <source>No sensor found</source>
+        <translation>Kein Sensor gefunden</translation>
+    </message>
+    <message>
+        <source>No sound output</source>
+        <translation>Keine Tonausgabe</translation>
+    </message>
+    <message>
+        <source>Detector not found</source>
+        <translation>Detektor nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Detector stopped</source>
+        <translation>Detektor beendet</translation>
+    </message>
+</context>
+<context>
+    <name>zonkle::TrayMenu</name>
+    <message>
+        <source>Pause Sensing</source>
+        <translation>Erkennung pausieren</translation>
+    </message>
+    <message>
+        <source>Resume Sensing</source>
+        <translation>Erkennung fortsetzen</translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation>Nach Aktualisierungen suchen</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+</context>
+<context>
+    <name>zonkle::ZonkleApp</name>
+    <message>
+        <source>Start at Login</source>
+        <translation>Bei Anmeldung starten</translation>
+    </message>
 </context>
 </TS>

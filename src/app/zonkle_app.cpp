@@ -7,7 +7,6 @@
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QPalette>
 #include <QScreen>
 #include <QTimer>
 
@@ -21,7 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* applicationTitle = "Zonkle";
 // A desktop session may start its tray after the applications it launches.
 constexpr auto systemTrayWait = 5s;
 
@@ -29,16 +27,20 @@ constexpr auto systemTrayWait = 5s;
 
 ZonkleApp::ZonkleApp(QObject* parent)
     : QObject(parent), updaterService(std::make_unique<StandardUpdateDialogPresenter>()),
-      panel(updaterService, settings) {
-    panel.setWindowTitle(QString::fromLatin1(applicationTitle));
+      panel(updaterService, settings), trayMenu(updaterService, settings) {
     // A frameless popup that closes on a click elsewhere or on Escape. The click that
     // closes it is not passed on, so a click on the tray icon closes it rather than
     // opening it again.
     panel.setWindowFlags(Qt::Popup);
     panel.setAttribute(Qt::WA_NoMouseReplay);
 
-    trayIcon.setIcon(menuBarIcon(QGuiApplication::palette().color(QPalette::WindowText)));
-    trayIcon.setToolTip(QString::fromLatin1(applicationTitle));
+    trayIcon.setIcon(menuBarIcon(QGuiApplication::palette()));
+    trayIcon.setToolTip(panel.windowTitle());
+    connect(&panel, &QWidget::windowTitleChanged, &trayIcon, &QSystemTrayIcon::setToolTip);
+    trayMenu.addCheckItem(tr("Start at Login"), autostart.isEnabled(), [this](bool on) { autostart.setEnabled(on); });
+    trayIcon.setContextMenu(&trayMenu);
+    // A change of the desktop's theme arrives as a new application palette.
+    QCoreApplication::instance()->installEventFilter(this);
     connect(&trayIcon, &QSystemTrayIcon::activated, this, &ZonkleApp::onTrayActivated);
 
     // On X11, Qt embeds the icon as soon as a tray appears, also one that starts later, so there
@@ -56,10 +58,11 @@ ZonkleApp::ZonkleApp(QObject* parent)
 ZonkleApp::~ZonkleApp() = default;
 
 void ZonkleApp::onTrayActivated(QSystemTrayIcon::ActivationReason reason) {
-    // Every press on the icon opens or closes the panel; the icon has no menu of its own.
-    // A press soon after one that opened the panel (closed again by Escape) arrives as a
-    // double click, and counts as well.
-    if (reason != QSystemTrayIcon::Unknown) {
+    // A left or middle press opens or closes the panel; the right one opens the menu, which
+    // Qt or the tray shows by itself. A press soon after one that opened the panel (closed
+    // again by Escape) arrives as a double click, and counts as well.
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick ||
+        reason == QSystemTrayIcon::MiddleClick) {
         togglePanel();
     }
 }
@@ -111,6 +114,9 @@ void ZonkleApp::showPanelInWindow() {
 }
 
 bool ZonkleApp::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange) {
+        trayIcon.setIcon(menuBarIcon(QGuiApplication::palette()));
+    }
     // Closing the window is the only way out besides Quit when there is no tray icon.
     if (watched == &panel && event->type() == QEvent::Close && panelIsWindow) {
         QCoreApplication::quit();

@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 
+#include "autostart.h"
 #include "state/settings_store.h"
 #include "ui/content_view.h"
+#include "ui/tray_menu.h"
 #include "updates/updater_service.h"
 
 namespace zonkle {
@@ -12,7 +14,8 @@ namespace zonkle {
 // The application: the updater, the panel (whose construction launches and configures
 // the detector) and the tray icon that opens the panel, built in that order and kept for
 // the whole run. Where no system tray appears within a few seconds, the panel is shown in
-// an ordinary window instead, and closing that window ends the application.
+// an ordinary window instead, and closing that window ends the application. The icon
+// follows the desktop's colours and has a context menu.
 class ZonkleApp final : public QObject {
     Q_OBJECT
 
@@ -35,6 +38,8 @@ private:
     UpdaterService updaterService;
     SettingsStore settings;
     ContentView panel;
+    TrayMenu trayMenu;
+    Autostart autostart;
     QSystemTrayIcon trayIcon;
     bool panelIsWindow = false;
 };

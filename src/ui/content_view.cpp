@@ -3,22 +3,22 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFontDatabase>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
 
 #include "plain_button.h"
-#include "popup_outline.h"
 #include "state/menu_bar_view_model.h"
 #include "state/settings_store.h"
-#include "status_dot.h"
 #include "switch_button.h"
 #include "updates/updater_service.h"
 
@@ -48,9 +48,15 @@ constexpr int footerFontSize = 12;
 constexpr qreal footerFillOpacity = 0.3;
 
 constexpr qreal pausedDotOpacity = 0.5;
-constexpr qreal dividerOpacity = 0.15;
+// Dividers and the popup's outline: 1 logical pixel, which covers at least one whole device
+// pixel at every scale (a 1-pixel line drawn with anti-aliasing fades out at 1.25 or 1.5).
+constexpr qreal dividerOpacity = 0.2;
+constexpr qreal outlineOpacity = 0.25;
+constexpr int outlineWidth = 1;
 // The system green of desktop palettes.
 constexpr QColor activeGreen{0x28, 0xcd, 0x41};
+// Amber that reads on light and dark panel backgrounds alike.
+constexpr QColor warningAmber{0xe0, 0x8a, 0x00};
 
 // The slider moves in tenths from 0.1 to 2.0; its positions are whole tenths so that the
 // stored values are exactly the numbers a user reads (i / 10.0).
@@ -60,6 +66,24 @@ constexpr int sliderMaximum = 20;
 
 constexpr const char* updateSymbol = ":/zonkle/symbols/update.svg";
 constexpr const char* quitSymbol = ":/zonkle/symbols/power.svg";
+
+// What the header says when the detector cannot sense (or sound) anything.
+QString healthText(MenuBarViewModel::DetectorHealth health) {
+    using Health = MenuBarViewModel::DetectorHealth;
+    switch (health) {
+    case Health::NoSensor:
+        return ContentView::tr("No sensor found");
+    case Health::NoAudio:
+        return ContentView::tr("No sound output");
+    case Health::NotStarted:
+        return ContentView::tr("Detector not found");
+    case Health::Exited:
+        return ContentView::tr("Detector stopped");
+    case Health::Healthy:
+        break;
+    }
+    return {};
+}
 
 QFont fontOfSize(QFont font, int pixelSize) {
     font.setPixelSize(pixelSize);
@@ -99,6 +123,46 @@ QSlider::handle:horizontal {
 QSlider::handle:horizontal:focus { border: 1px solid palette(highlight); }
 )";
 
+// Screen readers hear the slider's value as the panel shows it (0.5), not its position (5).
+class SensitivitySliderAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SensitivitySliderAccessible(QSlider* slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                   : QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text type) const override {
+        return type == QAccessible::Value ? QString::asprintf("%.1f", currentValue().toDouble())
+                                          : QAccessibleWidget::text(type);
+    }
+    QVariant currentValue() const override { return double(slider()->value()) / tenthsPerUnit; }
+    void setCurrentValue(const QVariant& value) override { slider()->setValue(sliderPosition(value.toDouble())); }
+    QVariant maximumValue() const override { return double(sliderMaximum) / tenthsPerUnit; }
+    QVariant minimumValue() const override { return double(sliderMinimum) / tenthsPerUnit; }
+    QVariant minimumStepSize() const override { return 1.0 / tenthsPerUnit; }
+
+private:
+    QSlider* slider() const { return static_cast<QSlider*>(widget()); }
+};
+
+QAccessibleInterface* sensitivitySliderAccessible(const QString&, QObject* object) {
+    auto* slider = qobject_cast<QSlider*>(object);
+    if (slider != nullptr && slider->objectName() == QLatin1String("sensitivitySlider")) {
+        return new SensitivitySliderAccessible(slider);
+    }
+    return nullptr;
+}
+
+// A label that names `control` for screen readers (a combo box is otherwise announced by its
+// current entry).
+QLabel* labelFor(const QString& text, QWidget* control, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(control);
+    control->setAccessibleName(text);
+    return label;
+}
+
 } // namespace
 
 ContentView::ContentView(UpdaterService& updaterService, SettingsStore& settings, QWidget* parent)
@@ -110,23 +174,25 @@ ContentView::ContentView(UpdaterService& updaterService, MenuBarViewModel& viewM
       sensitivity(settings, QString::fromLatin1(sensitivityKey), defaultSensitivity),
       selectedSound(settings, QString::fromLatin1(selectedSoundKey), QString::fromLatin1(defaultSound)),
       isPaused(settings, QString::fromLatin1(isPausedKey), defaultPaused) {
+    QAccessible::installFactory(sensitivitySliderAccessible);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Room for the outline drawn while the panel is a popup.
+    layout->setContentsMargins(outlineWidth, outlineWidth, outlineWidth, outlineWidth);
     layout->setSpacing(0);
     layout->addWidget(buildHeader());
     layout->addWidget(buildDivider());
     layout->addWidget(buildSettings());
     layout->addWidget(buildDivider());
     layout->addWidget(buildFooter());
-    new PopupOutline(this);
 
-    showPaused();
+    showStatus();
     showSound();
     showSensitivity();
+    connect(&viewModel, &MenuBarViewModel::detectorHealthChanged, this, &ContentView::showStatus);
 
     // Every change of a setting, from the panel or from elsewhere, is shown and pushed.
     connect(&isPaused, &BoundSetting::changed, this, [this] {
-        showPaused();
+        showStatus();
         pushConfig();
     });
     connect(&selectedSound, &BoundSetting::changed, this, [this] {
@@ -150,7 +216,8 @@ QWidget* ContentView::buildHeader() {
     row->setContentsMargins(horizontalInset, headerVerticalInset, horizontalInset, headerVerticalInset);
     row->setSpacing(headerSpacing);
 
-    statusDot = new StatusDot(statusDotDiameter, header);
+    statusDot = new QLabel(header);
+    statusDot->setFixedSize(statusDotDiameter, statusDotDiameter);
     statusDot->setObjectName(QStringLiteral("statusDot"));
     statusText = new QLabel(header);
     statusText->setObjectName(QStringLiteral("statusText"));
@@ -166,13 +233,14 @@ QWidget* ContentView::buildHeader() {
 }
 
 QWidget* ContentView::buildDivider() {
-    auto* line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
+    auto* line = new QWidget(this);
     line->setFixedHeight(1);
-    QColor color = palette().color(QPalette::WindowText);
+    QPalette fill = line->palette();
+    QColor color = fill.color(QPalette::WindowText);
     color.setAlphaF(dividerOpacity);
-    setTextColor(line, color);
+    fill.setColor(QPalette::Window, color);
+    line->setPalette(fill);
+    line->setAutoFillBackground(true);
     return line;
 }
 
@@ -185,22 +253,20 @@ QWidget* ContentView::buildSettings() {
 
     auto* pauseRow = new QHBoxLayout;
     pauseRow->setSpacing(rowSpacing);
-    pauseRow->addWidget(new QLabel(tr("Pause sensing"), section));
-    pauseRow->addStretch(1);
     pauseSwitch = new SwitchButton(section);
     pauseSwitch->setObjectName(QStringLiteral("pauseSwitch"));
-    pauseSwitch->setAccessibleName(tr("Pause sensing"));
+    pauseRow->addWidget(labelFor(tr("Pause sensing"), pauseSwitch, section));
+    pauseRow->addStretch(1);
     pauseRow->addWidget(pauseSwitch);
     connect(pauseSwitch, &SwitchButton::clicked, this, [this](bool checked) { isPaused.setValue(checked); });
     column->addLayout(pauseRow);
 
     auto* soundRow = new QHBoxLayout;
     soundRow->setSpacing(rowSpacing);
-    soundRow->addWidget(new QLabel(tr("Sound"), section));
-    soundRow->addStretch(1);
     soundPicker = new QComboBox(section);
     soundPicker->setObjectName(QStringLiteral("soundPicker"));
-    soundPicker->setAccessibleName(tr("Sound"));
+    soundRow->addWidget(labelFor(tr("Sound"), soundPicker, section));
+    soundRow->addStretch(1);
     // The names are identifiers, shown and stored verbatim.
     soundPicker->addItems(availableSounds());
     // 140 wide, or as much wider as the longest name needs in the desktop's font: a name
@@ -215,7 +281,9 @@ QWidget* ContentView::buildSettings() {
     sensitivityBlock->setSpacing(sensitivityBlockSpacing);
     auto* labelRow = new QHBoxLayout;
     labelRow->setSpacing(rowSpacing);
-    labelRow->addWidget(new QLabel(tr("Sensitivity"), section));
+    sensitivitySlider = new QSlider(Qt::Horizontal, section);
+    sensitivitySlider->setObjectName(QStringLiteral("sensitivitySlider"));
+    labelRow->addWidget(labelFor(tr("Sensitivity"), sensitivitySlider, section));
     labelRow->addStretch(1);
     sensitivityValue = new QLabel(section);
     sensitivityValue->setObjectName(QStringLiteral("sensitivityValue"));
@@ -224,9 +292,6 @@ QWidget* ContentView::buildSettings() {
     labelRow->addWidget(sensitivityValue);
     sensitivityBlock->addLayout(labelRow);
 
-    sensitivitySlider = new QSlider(Qt::Horizontal, section);
-    sensitivitySlider->setObjectName(QStringLiteral("sensitivitySlider"));
-    sensitivitySlider->setAccessibleName(tr("Sensitivity"));
     sensitivitySlider->setRange(sliderMinimum, sliderMaximum);
     sensitivitySlider->setSingleStep(1);
     sensitivitySlider->setPageStep(1);
@@ -274,17 +339,30 @@ QWidget* ContentView::buildFooter() {
     return footer;
 }
 
-void ContentView::showPaused() {
+void ContentView::showStatus() {
     const bool paused = isPaused.toBool();
     pauseSwitch->setChecked(paused);
+    // While the detector cannot sense, that is what the header says, paused or not; its own
+    // words are the tooltip. The controls stay as they are: they are stored and pushed.
+    const QString problem = healthText(viewModel.detectorHealth());
     const QColor secondary = secondaryColor(palette());
-    statusText->setText(paused ? tr("Paused") : tr("Active"));
-    setTextColor(statusText, paused ? secondary : palette().color(QPalette::WindowText));
+    QColor text = paused ? secondary : palette().color(QPalette::WindowText);
     QColor dot = paused ? secondary : activeGreen;
-    if (paused) {
+    if (!problem.isEmpty()) {
+        text = dot = warningAmber;
+    } else if (paused) {
         dot.setAlphaF(dot.alphaF() * pausedDotOpacity);
     }
-    statusDot->setColor(dot);
+    statusText->setText(!problem.isEmpty() ? problem : paused ? tr("Paused") : tr("Active"));
+    setTextColor(statusText, text);
+    statusDot->setStyleSheet(QStringLiteral("background-color: %1; border-radius: %2px;")
+                                 .arg(dot.name(QColor::HexArgb))
+                                 .arg(statusDotDiameter / 2));
+    statusText->parentWidget()->setToolTip(problem.isEmpty() ? QString() : viewModel.detectorHealthDetail());
+    statusText->setAccessibleDescription(statusText->parentWidget()->toolTip());
+    // The window's title names the state too: screen readers announce it, and so does the
+    // tray icon's tooltip.
+    setWindowTitle(QStringLiteral("Zonkle – ") + statusText->text());
 }
 
 void ContentView::showSound() {
@@ -304,6 +382,23 @@ void ContentView::showSensitivity() {
 
 void ContentView::pushConfig() {
     viewModel.syncConfig(sensitivity.toDouble(), selectedSound.toString(), isPaused.toBool());
+}
+
+void ContentView::paintEvent(QPaintEvent*) {
+    // No window manager frames a popup.
+    if (windowType() != Qt::Popup) {
+        return;
+    }
+    QColor color = palette().color(QPalette::WindowText);
+    color.setAlphaF(outlineOpacity);
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    const QRegion outline =
+        QRegion(rect()).subtracted(rect().adjusted(outlineWidth, outlineWidth, -outlineWidth, -outlineWidth));
+    for (const QRect& part : outline) {
+        painter.drawRect(part);
+    }
 }
 
 void ContentView::showEvent(QShowEvent* event) {

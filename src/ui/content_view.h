@@ -14,7 +14,6 @@ namespace zonkle {
 class MenuBarViewModel;
 class PlainButton;
 class SettingsStore;
-class StatusDot;
 class SwitchButton;
 class UpdaterService;
 
@@ -35,6 +34,7 @@ public:
     ~ContentView() override;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -43,7 +43,7 @@ private:
     QWidget* buildFooter();
     QWidget* buildDivider();
 
-    void showPaused();
+    void showStatus();
     void showSound();
     void showSensitivity();
     void pushConfig();
@@ -54,7 +54,7 @@ private:
     BoundSetting selectedSound;
     BoundSetting isPaused;
 
-    StatusDot* statusDot = nullptr;
+    QLabel* statusDot = nullptr;
     QLabel* statusText = nullptr;
     SwitchButton* pauseSwitch = nullptr;
     QComboBox* soundPicker = nullptr;

@@ -7,8 +7,6 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
-#include "template_image.h"
-
 namespace zonkle {
 
 namespace {
@@ -16,6 +14,23 @@ namespace {
 constexpr int symbolTextSpacing = 4;
 constexpr qreal disabledAlphaFactor = 0.5;
 constexpr qreal focusRingWidth = 1.5;
+
+// The symbol's shape (alpha) only, fitted into a square of `side` and painted in `color`.
+QImage renderSymbol(const QString& path, int side, const QColor& color, qreal devicePixelRatio) {
+    const int pixels = qRound(side * devicePixelRatio);
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QSvgRenderer renderer(path);
+    const QSizeF fitted = renderer.viewBoxF().size().scaled(QSizeF(pixels, pixels), Qt::KeepAspectRatio);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter, QRectF(QPointF((pixels - fitted.width()) / 2, (pixels - fitted.height()) / 2), fitted));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), color);
+    painter.end();
+    image.setDevicePixelRatio(devicePixelRatio);
+    return image;
+}
 
 } // namespace
 
@@ -54,8 +69,7 @@ void PlainButton::paintEvent(QPaintEvent*) {
     const QColor shown = currentColor();
     const int side = symbolSize();
 
-    QSvgRenderer renderer(symbolPath);
-    const QImage symbol = renderTemplateImage(renderer, QSize(side, side), shown, devicePixelRatioF());
+    const QImage symbol = renderSymbol(symbolPath, side, shown, devicePixelRatioF());
     painter.drawImage(QPoint(0, (height() - side) / 2), symbol);
 
     painter.setPen(shown);

@@ -1,262 +1,314 @@
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
-#include <optional>
-#include <vector>
+#include <map>
+#include <ostream>
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "virtual_display.h"
-
 namespace zonkle {
 namespace {
-
-using test::VirtualDisplay;
-using test::XWindow;
 
 // Generous bounds for a loaded machine; every wait ends as soon as its condition holds.
 constexpr int waitLimitMs = 30000;
 constexpr int panelWidth = 250;
-// A tray slot; anything this small with our class is the icon, not the panel.
-constexpr int largestTrayIcon = 64;
-// The Quit button's place, from the panel's bottom-right corner: the footer's 16-point
-// inset and its vertical middle.
-constexpr QPoint quitFromBottomRight{-16 - 8, -17};
+// The icon size the Xfce panel is configured to draw, and its grab handles at both ends.
+constexpr int xfceIconSize = 22;
+constexpr int xfceHandleWidth = 12;
 
-const QString appInstance = QStringLiteral("zonkle");
+struct TrayCase {
+    const char* name;
+    bool statusNotifier; // xfce4-panel's StatusNotifierItem host over D-Bus, else trayer (XEmbed)
+    bool dark;
+    bool sensorMissing;
+};
+void PrintTo(const TrayCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
-// The real application in a tree of its own, laid out as installed, with the scriptable
-// detector as its thwack-core-daemon, and a home that no other run shares.
-class TrayEndToEndTest : public ::testing::Test {
+// WCAG contrast ratio of two colours.
+double contrast(QRgb a, QRgb b) {
+    const auto luminance = [](QRgb c) {
+        const auto linear = [](int v) { return v <= 10 ? v / 3294.6 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
+    };
+    const auto [dim, bright] = std::minmax({luminance(a), luminance(b)});
+    return (bright + 0.05) / (dim + 0.05);
+}
+
+const char* const xfcePanelConfig = R"(<channel name="xfce4-panel" version="1.0">
+<property name="configver" type="int" value="2"/><property name="panels" type="array"><value type="int" value="1"/>
+<property name="panel-1" type="empty"><property name="position" type="string" value="p=6;x=0;y=0"/>
+<property name="size" type="uint" value="28"/><property name="length" type="uint" value="100"/>
+<property name="plugin-ids" type="array"><value type="int" value="1"/></property></property></property>
+<property name="plugins" type="empty"><property name="plugin-1" type="string" value="systray">
+<property name="icon-size" type="int" value="22"/></property></property></channel>)";
+
+// The real application, laid out as installed with the scriptable detector as its
+// thwack-core-daemon, on a virtual display with a real tray host.
+class TrayEndToEndTest : public ::testing::TestWithParam<TrayCase> {
 protected:
     void SetUp() override {
-        if (!VirtualDisplay::xvfbInstalled()) {
-            GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb), so the tray cannot be tested here";
-        }
-        for (const char* tool : {"trayer", "xdotool"}) {
+        for (const char* tool : {"Xvfb", "xdotool", "import", "trayer", "xfce4-panel", "dbus-run-session"}) {
             ASSERT_FALSE(QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 << tool << " is missing; scripts/setup installs it";
         }
-        ASSERT_TRUE(root.isValid());
-        layOutTree();
-        QString error;
-        ASSERT_TRUE(display.start(error)) << error.toStdString();
+        const QString xfconf = QStringLiteral("config/xfce4/xfconf/xfce-perchannel-xml");
+        for (const QString& sub : {QStringLiteral("bin"), QStringLiteral("libexec/zonkle"), QStringLiteral("home"),
+                                   QStringLiteral("runtime"), xfconf}) {
+            ASSERT_TRUE(QDir(root.path()).mkpath(sub));
+        }
+        QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        ASSERT_TRUE(QFile::copy(QStringLiteral(ZONKLE_APP_EXECUTABLE), path("bin/zonkle")));
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(ZONKLE_TEST_DAEMON_EXECUTABLE), path("libexec/zonkle/thwack-core-daemon")));
+        QFile config(root.filePath(xfconf + QStringLiteral("/xfce4-panel.xml")));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly) && config.write(xfcePanelConfig) > 0);
+        // Xvfb picks a free display and writes its number on the given descriptor.
+        xvfb.start(QStringLiteral("Xvfb"),
+                   {"-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return xvfb.canReadLine(); }, waitLimitMs)) << "Xvfb did not start";
+        const std::map<QString, QString> variables = {
+            {"DISPLAY", QLatin1Char(':') + QString::fromLatin1(xvfb.readLine().trimmed())},
+            {"HOME", path("home")},
+            {"XDG_CONFIG_HOME", path("config")},
+            {"XDG_RUNTIME_DIR", path("runtime")},
+            {"GTK_THEME", GetParam().dark ? "Adwaita:dark" : "Adwaita"},
+            {"LANG", "C.UTF-8"},
+            {"QT_QPA_PLATFORM", "xcb"},
+            {"ZONKLE_TEST_DAEMON_RECORD", path("daemon-input.txt")},
+            {"ZONKLE_TEST_DAEMON_ACTIONS",
+             GetParam().sensorMissing
+                 ? R"(write {"type":"error","action":"no_sensor","message":"No accelerometer found"}\n)"
+                 : ""}};
+        for (const auto& [name, value] : variables) {
+            env.insert(name, value);
+        }
     }
 
     void TearDown() override {
-        for (QProcess* process : {&app, &trayer}) {
-            if (process->state() != QProcess::NotRunning) {
+        for (QProcess* process : {&app, &xvfb, &host}) { // the host ends with its display
+            process->terminate();
+            if (!process->waitForFinished(waitLimitMs)) {
                 process->kill();
                 process->waitForFinished(waitLimitMs);
             }
         }
     }
 
-    void layOutTree() {
-        const QDir dir(root.path());
-        for (const char* sub : {"bin", "libexec/zonkle", "home", "config", "data", "cache", "runtime"}) {
-            ASSERT_TRUE(dir.mkpath(QString::fromLatin1(sub)));
-        }
-        QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        copyExecutable(QStringLiteral(ZONKLE_APP_EXECUTABLE), path("bin/zonkle"));
-        copyExecutable(QStringLiteral(ZONKLE_TEST_DAEMON_EXECUTABLE), path("libexec/zonkle/thwack-core-daemon"));
-    }
-
-    void copyExecutable(const QString& from, const QString& to) {
-        ASSERT_TRUE(QFile::copy(from, to)) << from.toStdString();
-        ASSERT_TRUE(QFile::setPermissions(to, QFile::permissions(from)));
-    }
-
     QString path(const char* relative) const { return root.filePath(QString::fromLatin1(relative)); }
 
-    QProcessEnvironment environment() const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.insert(QStringLiteral("DISPLAY"), display.name());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-        env.remove(QStringLiteral("LANGUAGE"));
-        env.remove(QStringLiteral("LC_ALL"));
-        env.insert(QStringLiteral("HOME"), path("home"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), path("data"));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), path("cache"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path("runtime"));
-        // No session bus: the icon goes to the X tray, not to a notifier service.
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + path("no-bus"));
-        env.insert(QStringLiteral("ZONKLE_TEST_DAEMON_RECORD"), path("daemon-input.txt"));
-        return env;
-    }
-
-    void startTrayer() {
-        trayer.setProcessEnvironment(environment());
-        trayer.setStandardOutputFile(path("trayer.log"));
-        trayer.setStandardErrorFile(path("trayer.log"), QIODevice::Append);
-        trayer.start(QStringLiteral("trayer"),
-                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                      QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                      QStringLiteral("--height"), QStringLiteral("24")});
-        ASSERT_TRUE(trayer.waitForStarted(waitLimitMs));
-        ASSERT_TRUE(QTest::qWaitFor([this] { return display.systemTrayRunning(); }, waitLimitMs))
-            << "trayer did not take the tray: " << read("trayer.log");
-    }
-
-    void startApp() {
-        app.setProcessEnvironment(environment());
-        app.setStandardOutputFile(path("zonkle.out"));
-        app.setStandardErrorFile(path("zonkle.err"));
-        app.start(path("bin/zonkle"), {});
-        ASSERT_TRUE(app.waitForStarted(waitLimitMs));
-    }
-
-    std::string read(const char* relative) const {
-        QFile file(path(relative));
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-    }
-
-    std::string diagnostics() const {
-        return "\n--- zonkle stdout\n" + read("zonkle.out") + "--- zonkle stderr\n" + read("zonkle.err") +
-               "--- detector input\n" + read("daemon-input.txt");
-    }
-
-    // Lines the detector read on its standard input, and "<EOF>" once it ended.
-    QList<QByteArray> detectorInput() const {
-        QFile file(path("daemon-input.txt"));
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {};
+    QByteArray run(const QString& program, const QStringList& arguments, bool* succeeded = nullptr) const {
+        QProcess tool;
+        tool.setProcessEnvironment(env);
+        tool.start(program, arguments);
+        const bool finished = tool.waitForFinished(waitLimitMs);
+        if (succeeded != nullptr) {
+            *succeeded = finished && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
         }
-        return file.readAll().split('\n');
+        return tool.readAllStandardOutput();
+    }
+    bool xdotool(const QString& arguments) const {
+        bool succeeded = false;
+        run(QStringLiteral("xdotool"), arguments.split(QLatin1Char(' ')), &succeeded);
+        return succeeded;
+    }
+    bool click(QPoint at, int button = 1) const {
+        return xdotool(QStringLiteral("mousemove %1 %2 click %3").arg(at.x()).arg(at.y()).arg(button));
     }
 
-    std::vector<QJsonObject> configs() const {
-        std::vector<QJsonObject> found;
-        for (const QByteArray& line : detectorInput()) {
-            const QJsonObject command = QJsonDocument::fromJson(line).object();
-            if (command.value(QStringLiteral("cmd")).toString() == QStringLiteral("config")) {
-                found.push_back(command);
+    // Visible windows whose WM_CLASS class matches, with their geometry.
+    std::vector<QRect> windows(const QString& windowClass) const {
+        const QString shell =
+            QString::fromLatin1(run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--class", windowClass,
+                                                                "getwindowgeometry", "--shell", "%@"}));
+        std::vector<QRect> found;
+        static const QRegularExpression geometry(
+            QStringLiteral("X=(-?\\d+)\\nY=(-?\\d+)\\nWIDTH=(\\d+)\\nHEIGHT=(\\d+)"));
+        for (const auto& m : geometry.globalMatch(shell)) {
+            if (m.captured(3).toInt() > 1) {
+                found.emplace_back(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
+                                   m.captured(4).toInt());
             }
         }
         return found;
     }
+    std::optional<QRect> panel() const {
+        const std::vector<QRect> ours = windows(QStringLiteral("^zonkle$"));
+        const auto found = std::find_if(ours.begin(), ours.end(), [](QRect w) { return w.width() == panelWidth; });
+        return found == ours.end() ? std::nullopt : std::optional(*found);
+    }
+    QImage screenshot() const {
+        return QImage::fromData(run(QStringLiteral("import"), {"-window", "root", "png:-"}), "PNG");
+    }
 
-    bool waitForConfigs(std::size_t count) const {
+    void startHost() {
+        host.setProcessEnvironment(env);
+        if (!GetParam().statusNotifier) {
+            host.start(QStringLiteral("trayer"),
+                       {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
+                        "--transparent", "true", "--alpha", "0", "--tint", GetParam().dark ? "0x353535" : "0xf0f0f0"});
+            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + path("no-bus"));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !windows(QStringLiteral("^trayer$")).empty(); }, waitLimitMs));
+            return;
+        }
+        // The bus the panel hosts its StatusNotifierWatcher on, for the app to join.
+        host.start(QStringLiteral("dbus-run-session"),
+                   {"--", "sh", "-c", "echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec xfce4-panel 2>/dev/null"});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return host.canReadLine(); }, waitLimitMs)) << "no session bus";
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(host.readLine().trimmed()));
+        // A session starts its panel first; Qt picks StatusNotifierItem only if the panel's watcher is there.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return run(QStringLiteral("dbus-send"),
+                           {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/",
+                            "org.freedesktop.DBus.NameHasOwner", "string:org.kde.StatusNotifierWatcher"})
+                    .contains("true");
+            },
+            waitLimitMs));
+    }
+
+    // The icon in the host's strip: whatever differs from the strip's commonest colour (the
+    // panel's), without the host's border lines and grab handles; with the contrast that a
+    // quarter of its pixels reach (its glyph, not a stray edge pixel).
+    bool findIcon() {
+        const std::vector<QRect> hosts = windows(GetParam().statusNotifier ? "^xfce4-panel$" : "^trayer$");
+        if (hosts.empty()) {
+            return false;
+        }
+        strip = *std::max_element(hosts.begin(), hosts.end(), [](QRect a, QRect b) { return a.width() < b.width(); });
+        const QImage shot = screenshot().copy(strip);
+        std::map<QRgb, int> counts;
+        for (int i = 0; i < shot.width() * shot.height(); ++i) {
+            ++counts[shot.pixel(i % shot.width(), i / shot.width())];
+        }
+        background =
+            std::max_element(counts.begin(), counts.end(), [](auto a, auto b) { return a.second < b.second; })->first;
+        icon = {};
+        std::vector<double> contrasts;
+        const int handle = GetParam().statusNotifier ? xfceHandleWidth : 0;
+        for (int y = 1; y < shot.height() - 1; ++y) {
+            for (int x = handle; x < shot.width() - handle; ++x) {
+                if (const double c = contrast(shot.pixel(x, y), background); c > 1.1) {
+                    icon |= QRect(strip.x() + x, strip.y() + y, 1, 1);
+                    contrasts.push_back(c);
+                }
+            }
+        }
+        std::sort(contrasts.rbegin(), contrasts.rend());
+        legibility = contrasts.empty() ? 0 : contrasts[contrasts.size() / 4];
+        return icon.width() > 8 && icon.height() > 8;
+    }
+
+    QList<QJsonObject> configs() const {
+        QFile file(path("daemon-input.txt"));
+        QList<QJsonObject> found;
+        for (const QByteArray& line : file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList{}) {
+            if (const QJsonObject command = QJsonDocument::fromJson(line).object(); !command.isEmpty()) {
+                found << command;
+            }
+        }
+        return found;
+    }
+    bool waitForConfigs(qsizetype count) const {
         return QTest::qWaitFor([&] { return configs().size() >= count; }, waitLimitMs) && configs().size() == count;
     }
 
-    std::optional<XWindow> window(bool wanted(const XWindow&)) const {
-        for (const XWindow& w : display.visibleWindows(appInstance)) {
-            if (wanted(w)) {
-                return w;
+    // Right-clicks the icon and clicks the first or last item of the menu, a window of ours
+    // (XEmbed) or of the host (StatusNotifierItem): the one new on screen.
+    void useMenu(bool firstItem) const {
+        const std::vector<QRect> before = windows(QStringLiteral("."));
+        std::optional<QRect> menu;
+        const auto opened = [&] {
+            for (const QRect& w : windows(QStringLiteral("."))) {
+                menu = std::find(before.begin(), before.end(), w) == before.end() ? std::optional(w) : menu;
             }
-        }
-        return std::nullopt;
-    }
-    std::optional<XWindow> trayIcon() const {
-        return window([](const XWindow& w) { return w.geometry.width() <= largestTrayIcon; });
-    }
-    std::optional<XWindow> panel() const {
-        return window([](const XWindow& w) { return w.geometry.width() == panelWidth; });
-    }
-
-    std::optional<XWindow> waitForPanel() const {
-        std::optional<XWindow> found;
-        if (!QTest::qWaitFor([&] { return (found = panel()).has_value(); }, waitLimitMs)) {
-            return std::nullopt;
-        }
-        return found;
-    }
-    // Gone from the screen, and its grab of the pointer released, so that the next click
-    // reaches the icon.
-    bool waitForPanelGone() const {
-        return QTest::qWaitFor([&] { return !panel().has_value() && !display.pointerGrabbed(); }, waitLimitMs);
-    }
-
-    void expectAppEndsAndDetectorSeesOnlyTheEndOfItsInput() {
-        ASSERT_TRUE(app.waitForFinished(waitLimitMs)) << "zonkle did not end" << diagnostics();
-        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(app.exitCode(), 0);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return detectorInput().contains("<EOF>"); }, waitLimitMs))
-            << "the detector's input did not end" << diagnostics();
-        for (const QByteArray& line : detectorInput()) {
-            EXPECT_NE(QJsonDocument::fromJson(line).object().value(QStringLiteral("cmd")).toString(),
-                      QStringLiteral("quit"))
-                << diagnostics();
-        }
+            return menu.has_value();
+        };
+        ASSERT_TRUE(click(icon.center(), 3));
+        ASSERT_TRUE(QTest::qWaitFor(opened, waitLimitMs)) << "no menu";
+        ASSERT_TRUE(click({menu->center().x(), firstItem ? menu->top() + 14 : menu->bottom() - 14}));
     }
 
     QTemporaryDir root;
-    VirtualDisplay display;
-    QProcess trayer;
-    QProcess app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcess xvfb, host, app;
+    QRect strip, icon;
+    QRgb background = 0;
+    double legibility = 0;
 };
 
-TEST_F(TrayEndToEndTest, trayIconOpensThePanelBelowItAndQuitEndsTheAppWithoutTellingTheDetector) {
-    ASSERT_NO_FATAL_FAILURE(startTrayer());
-    ASSERT_NO_FATAL_FAILURE(startApp());
+TEST_P(TrayEndToEndTest, iconIsLegibleOpensThePanelBelowItAndItsMenuPausesAndQuits) {
+    ASSERT_NO_FATAL_FAILURE(startHost());
+    app.setProcessEnvironment(env);
+    app.start(path("bin/zonkle"), {});
+    ASSERT_TRUE(waitForConfigs(1)) << "the detector is launched and configured before any click";
 
-    // The detector is launched and configured before anyone clicks.
-    ASSERT_TRUE(waitForConfigs(1)) << diagnostics();
-    std::optional<XWindow> icon;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (icon = trayIcon()).has_value(); }, waitLimitMs))
-        << "no tray icon" << diagnostics();
-    EXPECT_EQ(configs().size(), 1u);
-    const QPoint iconCentre = icon->geometry.center();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return findIcon(); }, waitLimitMs)) << "no icon in the tray";
+    const int slot = GetParam().statusNotifier ? xfceIconSize : strip.height();
+    std::printf("[ %s ] panel #%06x, icon %dx%d in a %d slot (%.0f %%), contrast %.1f:1\n", GetParam().name,
+                background & 0xffffff, icon.width(), icon.height(), slot, 100.0 * icon.height() / slot, legibility);
+    EXPECT_GE(legibility, 3.0);
+    EXPECT_GE(icon.height(), 0.7 * slot);
 
-    ASSERT_TRUE(display.click(iconCentre));
-    const std::optional<XWindow> opened = waitForPanel();
-    ASSERT_TRUE(opened) << "no panel after a click on the icon" << diagnostics();
-    const QRect shown = opened->geometry;
-    EXPECT_GE(shown.top(), icon->geometry.bottom()) << "below the icon";
-    EXPECT_LE(shown.top(), icon->geometry.bottom() + 8) << "right below the icon";
-    EXPECT_TRUE(QRect(0, 0, 1024, 768).contains(shown)) << "on the screen";
-    // Its appearance pushes the panel's values once.
-    ASSERT_TRUE(waitForConfigs(2)) << diagnostics();
-    const QJsonObject pushed = configs().back();
-    EXPECT_EQ(pushed.value(QStringLiteral("sensitivity")).toDouble(), 0.5);
-    EXPECT_EQ(pushed.value(QStringLiteral("sound")).toString(), QStringLiteral("default"));
-    EXPECT_EQ(pushed.value(QStringLiteral("paused")).toBool(true), false);
+    // A click opens the panel right below the icon, on the screen; its appearance pushes once,
+    // and its header says whether the detector can sense.
+    ASSERT_TRUE(click(icon.center()));
+    std::optional<QRect> shown;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (shown = panel()).has_value(); }, waitLimitMs)) << "no panel";
+    EXPECT_GE(shown->top(), icon.center().y());
+    EXPECT_LE(shown->top(), strip.bottom() + 8);
+    EXPECT_TRUE(shown->left() <= icon.center().x() && icon.center().x() <= shown->right());
+    EXPECT_TRUE(QRect(0, 0, 1024, 768).contains(*shown));
+    ASSERT_TRUE(waitForConfigs(2));
+    const QString status = GetParam().sensorMissing ? QStringLiteral("No sensor found$") : QStringLiteral("Active$");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", status}).isEmpty();
+        },
+        waitLimitMs))
+        << status.toStdString();
+    if (const QString shots = qEnvironmentVariable("ZONKLE_TEST_SCREENSHOTS"); !shots.isEmpty()) {
+        screenshot()
+            .copy(shown->united(strip).adjusted(-8, 0, 8, 8).intersected(QRect(0, 0, 1024, 768)))
+            .save(shots + QStringLiteral("/tray-ui-%1.png").arg(QString::fromLatin1(GetParam().name)));
+    }
+    // Escape closes it, as does a click elsewhere after it opened again.
+    ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel(); }, waitLimitMs)) << "Escape did not close the panel";
+    ASSERT_TRUE(click(icon.center()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel().has_value(); }, waitLimitMs));
+    ASSERT_TRUE(click({500, 500}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel(); }, waitLimitMs)) << "a click elsewhere did not close it";
+    ASSERT_TRUE(waitForConfigs(3));
 
-    // The icon toggles the panel; Escape and a click elsewhere close it. Each opening
-    // pushes once, and nothing else does.
-    ASSERT_TRUE(display.click(iconCentre));
-    ASSERT_TRUE(waitForPanelGone()) << "a second click on the icon did not close the panel";
-    ASSERT_TRUE(display.click(iconCentre));
-    ASSERT_TRUE(waitForPanel()) << "a third click on the icon did not open the panel" << diagnostics();
-    ASSERT_TRUE(waitForConfigs(3)) << diagnostics();
-    ASSERT_TRUE(display.key(QStringLiteral("Escape")));
-    ASSERT_TRUE(waitForPanelGone()) << "Escape did not close the panel";
-    ASSERT_TRUE(display.click(iconCentre));
-    ASSERT_TRUE(waitForPanel()) << diagnostics();
-    ASSERT_TRUE(waitForConfigs(4)) << diagnostics();
-    ASSERT_TRUE(display.click(QPoint(200, 500)));
-    ASSERT_TRUE(waitForPanelGone()) << "a click elsewhere did not close the panel";
-    ASSERT_TRUE(display.click(iconCentre));
-    const std::optional<XWindow> last = waitForPanel();
-    ASSERT_TRUE(last) << diagnostics();
-    ASSERT_TRUE(waitForConfigs(5)) << diagnostics();
-
-    ASSERT_TRUE(display.click(last->geometry.bottomRight() + quitFromBottomRight));
-    expectAppEndsAndDetectorSeesOnlyTheEndOfItsInput();
-    EXPECT_EQ(configs().size(), 5u) << diagnostics();
+    // The menu's first item pauses sensing through the stored setting, which the panel pushes;
+    // its last one quits, with nothing sent to the detector but the end of its input.
+    ASSERT_NO_FATAL_FAILURE(useMenu(true));
+    ASSERT_TRUE(waitForConfigs(4));
+    EXPECT_TRUE(configs().back().value(QStringLiteral("paused")).toBool());
+    ASSERT_NO_FATAL_FAILURE(useMenu(false));
+    ASSERT_TRUE(app.waitForFinished(waitLimitMs));
+    EXPECT_EQ(app.exitCode(), 0);
+    for (const QJsonObject& command : configs()) {
+        EXPECT_NE(command.value(QStringLiteral("cmd")).toString(), QStringLiteral("quit"));
+    }
 }
 
-TEST_F(TrayEndToEndTest, withoutATrayThePanelOpensInAWindowAndClosingItEndsTheApp) {
-    ASSERT_NO_FATAL_FAILURE(startApp());
-
-    const std::optional<XWindow> shown = waitForPanel();
-    ASSERT_TRUE(shown) << "no window with the panel" << diagnostics();
-    EXPECT_NE(read("zonkle.err").find("no system tray"), std::string::npos) << diagnostics();
-    // The start-up configuration and the window's appearance.
-    ASSERT_TRUE(waitForConfigs(2)) << diagnostics();
-
-    ASSERT_TRUE(display.requestClose(shown->id));
-    expectAppEndsAndDetectorSeesOnlyTheEndOfItsInput();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, TrayEndToEndTest,
+    ::testing::Values(TrayCase{"xembed-dark", false, true, false}, TrayCase{"xembed-light", false, false, true},
+                      TrayCase{"sni-dark", true, true, true}, TrayCase{"sni-light", true, false, false}),
+    [](const auto& info) { return QString::fromLatin1(info.param.name).remove(QLatin1Char('-')).toStdString(); });
 
 } // namespace
 } // namespace zonkle

@@ -1,288 +1,203 @@
-#include <array>
 #include <gtest/gtest.h>
 #include <memory>
-#include <string>
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QLocale>
+#include <QPainter>
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "panel_doubles.h"
-#include "state/bound_setting.h"
 #include "state/menu_bar_view_model.h"
 #include "state/settings_store.h"
 #include "ui/content_view.h"
 #include "ui/plain_button.h"
 #include "ui/switch_button.h"
 #include "ui/translations.h"
+#include "ui/tray_menu.h"
 #include "updates/updater_service.h"
 
 namespace zonkle {
 namespace {
 
-using test::FakeUpdaterController;
-using test::RecordingDaemonClient;
-
 OutboundCommand config(double sensitivity, const std::string& sound, bool paused) {
     return {"config", sensitivity, sound, paused};
 }
 
-// A panel on a recording client and a fake updater, with its settings in a file of its own.
+// The panel and the tray menu on a recording client and a fake updater, with the settings in a
+// file of their own; the view model is made first, as the application does.
 class ContentViewTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-
-    void TearDown() override {
-        panel.reset();
-        viewModel.reset();
-    }
-
-    std::unique_ptr<QSettings> settingsFile() const {
-        return std::make_unique<QSettings>(dir.filePath(QStringLiteral("zonkle.conf")), QSettings::IniFormat);
-    }
-
-    // Creates the view model as the application does (its start-up push reads the stored
-    // values directly) and then the panel.
     void build(bool canCheckForUpdates = false) {
-        store = std::make_unique<SettingsStore>(settingsFile());
-        auto controller = std::make_unique<FakeUpdaterController>(canCheckForUpdates);
+        QSettings settings(dir.filePath(QStringLiteral("zonkle.conf")), QSettings::IniFormat);
+        store = std::make_unique<SettingsStore>(
+            std::make_unique<QSettings>(dir.filePath(QStringLiteral("zonkle.conf")), QSettings::IniFormat));
+        auto controller = std::make_unique<test::FakeUpdaterController>(canCheckForUpdates);
         updater = controller.get();
         updaterService = std::make_unique<UpdaterService>(std::move(controller));
-        auto settings = settingsFile();
-        viewModel = std::make_unique<MenuBarViewModel>(client, SettingsStore::readDirect(*settings),
-                                                       [this](std::string_view line) { log.emplace_back(line); });
+        viewModel = std::make_unique<MenuBarViewModel>(client, SettingsStore::readDirect(settings), [](auto) {});
         panel = std::make_unique<ContentView>(*updaterService, *viewModel, *store);
+        menu = std::make_unique<TrayMenu>(*updaterService, *store);
     }
-
-    // Pushes made since the view model's start-up push.
-    std::vector<OutboundCommand> panelPushes() const {
-        return {client->sent.begin() + startupPushes, client->sent.end()};
-    }
-
-    template <typename T> T* child(const char* name) const {
-        auto* found = panel->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-
-    QString labelTexts() const {
-        QStringList texts;
-        for (const QLabel* label : panel->findChildren<QLabel*>()) {
-            texts << label->text();
-        }
-        return texts.join(QLatin1Char('|'));
-    }
-
-    static constexpr std::size_t startupPushes = 1;
+    // Pushes since the view model's own start-up push.
+    std::vector<OutboundCommand> pushes() const { return {client->sent.begin() + 1, client->sent.end()}; }
+    template <typename T> T* child(const char* name) const { return panel->findChild<T*>(QString::fromLatin1(name)); }
+    QAction* item(const char* name) const { return menu->findChild<QAction*>(QString::fromLatin1(name)); }
+    QString status() const { return child<QLabel>("statusText")->text(); }
 
     QTemporaryDir dir;
-    std::shared_ptr<RecordingDaemonClient> client = std::make_shared<RecordingDaemonClient>();
-    std::vector<std::string> log;
+    std::shared_ptr<test::RecordingDaemonClient> client = std::make_shared<test::RecordingDaemonClient>();
     std::unique_ptr<SettingsStore> store;
-    FakeUpdaterController* updater = nullptr;
+    test::FakeUpdaterController* updater = nullptr;
     std::unique_ptr<UpdaterService> updaterService;
     std::unique_ptr<MenuBarViewModel> viewModel;
     std::unique_ptr<ContentView> panel;
+    std::unique_ptr<TrayMenu> menu;
 };
 
-TEST_F(ContentViewTest, firstAppearanceWithNothingStoredShowsAndPushesThePanelDefaults) {
+TEST_F(ContentViewTest, everyAppearanceShowsAndPushesTheStoredValuesOnce) {
     build();
-    ASSERT_EQ(client->sent.size(), startupPushes);
-    EXPECT_TRUE(panelPushes().empty()) << "constructing the panel pushes nothing";
-
-    panel->show();
-
-    EXPECT_EQ(panelPushes(), std::vector{config(0.5, "default", false)});
-    EXPECT_EQ(child<QLabel>("statusText")->text(), QStringLiteral("Active"));
-    EXPECT_FALSE(child<SwitchButton>("pauseSwitch")->isChecked());
+    EXPECT_TRUE(pushes().empty()) << "constructing the panel pushes nothing";
+    for (std::size_t appearance = 1; appearance <= 2; ++appearance) {
+        panel->show();
+        panel->hide();
+        EXPECT_EQ(pushes(), std::vector(appearance, config(0.5, "default", false)));
+    }
+    EXPECT_EQ(status(), QStringLiteral("Active"));
     EXPECT_EQ(child<QComboBox>("soundPicker")->currentText(), QStringLiteral("default"));
-    EXPECT_EQ(child<QSlider>("sensitivitySlider")->value(), 5);
     EXPECT_EQ(child<QLabel>("sensitivityValue")->text(), QStringLiteral("0.5"));
     EXPECT_EQ(panel->width(), ContentView::panelWidth);
     EXPECT_FALSE(store->value(QString::fromLatin1(sensitivityKey)).isValid()) << "showing stores nothing";
 }
 
-TEST_F(ContentViewTest, everyAppearancePushesOnceAndHidingPushesNothing) {
-    build();
-    for (int appearance = 1; appearance <= 3; ++appearance) {
-        panel->show();
-        panel->hide();
-        EXPECT_EQ(panelPushes().size(), std::size_t(appearance));
-    }
-    for (const auto& push : panelPushes()) {
-        EXPECT_EQ(push, config(0.5, "default", false));
-    }
-}
-
-TEST_F(ContentViewTest, pauseSwitchStoresTheFlagAndPushesOnceWithTheOtherValuesUnchanged) {
+TEST_F(ContentViewTest, switchAndMenuPauseTheSameStoredSettingWithOnePushEach) {
     build();
     store->setValue(QString::fromLatin1(sensitivityKey), 1.3);
-    store->setValue(QString::fromLatin1(selectedSoundKey), QStringLiteral("fart"));
     panel->show();
-    const auto before = panelPushes().size();
-
-    QTest::mouseClick(child<SwitchButton>("pauseSwitch"), Qt::LeftButton);
-
+    auto* pauseSwitch = child<SwitchButton>("pauseSwitch");
+    QTest::mouseClick(pauseSwitch, Qt::LeftButton);
+    EXPECT_EQ(pushes().back(), config(1.3, "default", true));
+    EXPECT_EQ(status(), QStringLiteral("Paused"));
+    EXPECT_EQ(item("pauseAction")->text(), QStringLiteral("Resume Sensing"));
+    item("pauseAction")->trigger();
+    EXPECT_FALSE(pauseSwitch->isChecked());
+    pauseSwitch->setFocus();
+    QTest::keyClick(pauseSwitch, Qt::Key_Space);
     EXPECT_TRUE(store->isPaused());
-    ASSERT_EQ(panelPushes().size(), before + 1);
-    EXPECT_EQ(panelPushes().back(), config(1.3, "fart", true));
-
-    QTest::mouseClick(child<SwitchButton>("pauseSwitch"), Qt::LeftButton);
-
-    EXPECT_FALSE(store->isPaused());
-    ASSERT_EQ(panelPushes().size(), before + 2);
-    EXPECT_EQ(panelPushes().back(), config(1.3, "fart", false));
+    EXPECT_EQ(pushes(),
+              (std::vector{config(1.3, "default", false), config(1.3, "default", false), config(1.3, "default", true),
+                           config(1.3, "default", false), config(1.3, "default", true)}));
 }
 
-TEST_F(ContentViewTest, soundPickerListsTheSoundNamesVerbatimAndStoresTheChosenNameWithOnePush) {
+TEST_F(ContentViewTest, soundPickerOffersTheNamesVerbatimAndStoresEachChoiceWithOnePush) {
     build();
     panel->show();
     auto* picker = child<QComboBox>("soundPicker");
     ASSERT_EQ(picker->count(), availableSounds().size());
-    for (int i = 0; i < picker->count(); ++i) {
-        EXPECT_EQ(picker->itemText(i), availableSounds().at(i));
-    }
-    EXPECT_EQ(picker->itemText(1), QStringLiteral("anime-ahhh"));
-    EXPECT_GE(picker->width(), 140);
-
-    // The user steps down through the list; each step chooses one name.
     picker->setFocus();
     for (int i = 1; i < picker->count(); ++i) {
-        const auto before = panelPushes().size();
+        const std::size_t before = pushes().size();
         QTest::keyClick(picker, Qt::Key_Down);
-        const QString name = availableSounds().at(i);
-        EXPECT_EQ(store->selectedSound(), name);
-        ASSERT_EQ(panelPushes().size(), before + 1) << name.toStdString();
-        EXPECT_EQ(panelPushes().back(), config(0.5, name.toStdString(), false));
+        EXPECT_EQ(picker->itemText(i), availableSounds().at(i));
+        ASSERT_EQ(pushes().size(), before + 1);
+        EXPECT_EQ(pushes().back(), config(0.5, availableSounds().at(i).toStdString(), false));
     }
 }
 
-TEST_F(ContentViewTest, sliderStoresExactTenthsOnePushPerStep) {
-    // The values a user reads, as the compiler reads them: no accumulated error.
-    constexpr std::array<double, 20> tenths = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0,
-                                               1.1, 1.2, 1.3, 1.4, 1.5, 1.6, 1.7, 1.8, 1.9, 2.0};
+TEST_F(ContentViewTest, sliderStoresExactTenthsAndTellsScreenReadersTheShownValue) {
     build();
     panel->show();
     auto* slider = child<QSlider>("sensitivitySlider");
-    auto* value = child<QLabel>("sensitivityValue");
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(slider);
     slider->setFocus();
-
     QTest::keyClick(slider, Qt::Key_Home);
-    EXPECT_EQ(store->sensitivity(), 0.1);
-    EXPECT_EQ(value->text(), QStringLiteral("0.1"));
-
-    for (std::size_t i = 1; i < tenths.size(); ++i) {
-        const auto before = panelPushes().size();
+    for (int tenths = 1; tenths <= 20; ++tenths) {
+        const double value = QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10).toDouble();
+        EXPECT_EQ(store->sensitivity(), value);
+        EXPECT_EQ(pushes().back(), config(value, "default", false));
+        EXPECT_EQ(child<QLabel>("sensitivityValue")->text(), QString::asprintf("%.1f", value));
+        EXPECT_EQ(accessible->text(QAccessible::Value), QString::asprintf("%.1f", value));
+        EXPECT_EQ(accessible->valueInterface()->currentValue().toDouble(), value);
         QTest::keyClick(slider, Qt::Key_Right);
-        EXPECT_EQ(store->sensitivity(), tenths[i]);
-        EXPECT_EQ(value->text(), QString::asprintf("%.1f", tenths[i]));
-        ASSERT_EQ(panelPushes().size(), before + 1);
-        EXPECT_EQ(panelPushes().back(), config(tenths[i], "default", false));
+    }
+    EXPECT_EQ(pushes().size(), 21u) << "the appearance and one push per step";
+    // Each control is named by its label.
+    for (const char* name : {"pauseSwitch", "soundPicker", "sensitivitySlider"}) {
+        const auto labels = QAccessible::queryAccessibleInterface(child<QWidget>(name))->relations(QAccessible::Label);
+        ASSERT_EQ(labels.size(), 1) << name;
+        EXPECT_EQ(labels.front().first->text(QAccessible::Name), child<QWidget>(name)->accessibleName());
     }
 }
 
-TEST_F(ContentViewTest, valueLabelUsesAFullStopWhateverTheLocale) {
-    const QLocale previous;
+TEST_F(ContentViewTest, storedValuesThePanelDoesNotOfferAreShownAndPushedUnchangedWhateverTheLocale) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     build();
-    store->setValue(QString::fromLatin1(sensitivityKey), 1.5);
+    store->setValue(QString::fromLatin1(sensitivityKey), 5.0);
+    store->setValue(QString::fromLatin1(selectedSoundKey), QStringLiteral("Fart"));
     panel->show();
-    const QString shown = child<QLabel>("sensitivityValue")->text();
-    QLocale::setDefault(previous);
-
-    EXPECT_EQ(shown, QStringLiteral("1.5"));
-}
-
-TEST_F(ContentViewTest, storedValuesThePanelDoesNotOfferAreShownAndPushedUnchanged) {
-    {
-        auto settings = settingsFile();
-        settings->setValue(QString::fromLatin1(sensitivityKey), 5.0);
-        settings->setValue(QString::fromLatin1(selectedSoundKey), QStringLiteral("Fart"));
-    }
-    build();
-    panel->show();
-
-    EXPECT_EQ(panelPushes(), std::vector{config(5.0, "Fart", false)});
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(pushes().back(), config(5.0, "Fart", false));
     EXPECT_EQ(child<QLabel>("sensitivityValue")->text(), QStringLiteral("5.0"));
-    EXPECT_EQ(child<QSlider>("sensitivitySlider")->value(), 20);
-    EXPECT_EQ(child<QComboBox>("soundPicker")->currentIndex(), -1) << "no entry differs only in case";
-    // Placing the slider at its end must not store the clamped value.
-    EXPECT_EQ(store->sensitivity(), 5.0);
-    EXPECT_EQ(store->selectedSound(), QStringLiteral("Fart"));
+    EXPECT_EQ(child<QComboBox>("soundPicker")->currentIndex(), -1);
+    EXPECT_EQ(store->sensitivity(), 5.0) << "placing the slider at its end stores nothing";
 }
 
-TEST_F(ContentViewTest, changesMadeElsewhereShowLiveAndPushOnceEach) {
-    build();
-    panel->show();
-    BoundSetting otherPaused(*store, QString::fromLatin1(isPausedKey), false);
-    BoundSetting otherSound(*store, QString::fromLatin1(selectedSoundKey), QStringLiteral("default"));
-    BoundSetting otherSensitivity(*store, QString::fromLatin1(sensitivityKey), 0.5);
-    const auto before = panelPushes().size();
-
-    otherPaused.setValue(true);
-    otherSound.setValue(QStringLiteral("what_da_dog_doing"));
-    otherSensitivity.setValue(1.2);
-
-    const std::vector expected{config(0.5, "default", true), config(0.5, "what_da_dog_doing", true),
-                               config(1.2, "what_da_dog_doing", true)};
-    const auto pushes = panelPushes();
-    EXPECT_EQ(std::vector(pushes.begin() + before, pushes.end()), expected);
-    EXPECT_TRUE(child<SwitchButton>("pauseSwitch")->isChecked());
-    EXPECT_EQ(child<QLabel>("statusText")->text(), QStringLiteral("Paused"));
-    EXPECT_EQ(child<QComboBox>("soundPicker")->currentText(), QStringLiteral("what_da_dog_doing"));
-    EXPECT_EQ(child<QSlider>("sensitivitySlider")->value(), 12);
-    EXPECT_EQ(child<QLabel>("sensitivityValue")->text(), QStringLiteral("1.2"));
-}
-
-TEST_F(ContentViewTest, updateButtonFollowsCanCheckForUpdatesAndStartsOneCheckPerClick) {
+TEST_F(ContentViewTest, updateButtonAndMenuItemFollowTheUpdaterAndStartOneCheckPerClick) {
     build(false);
     panel->show();
     auto* update = child<PlainButton>("updateButton");
-
-    EXPECT_FALSE(update->isEnabled());
     QTest::mouseClick(update, Qt::LeftButton);
-    EXPECT_EQ(updater->checks, 0);
-
+    EXPECT_FALSE(item("updateAction")->isEnabled());
     updater->setCanCheck(true);
-    EXPECT_TRUE(update->isEnabled());
+    EXPECT_TRUE(update->isEnabled() && item("updateAction")->isEnabled());
     QTest::mouseClick(update, Qt::LeftButton);
-    EXPECT_EQ(updater->checks, 1);
-
+    item("updateAction")->trigger();
+    EXPECT_EQ(updater->checks, 2);
     updater->setCanCheck(false);
-    EXPECT_FALSE(update->isEnabled());
-    EXPECT_EQ(panelPushes().size(), 1u) << "only the appearance pushed";
+    EXPECT_FALSE(update->isEnabled() || item("updateAction")->isEnabled());
 }
 
-TEST_F(ContentViewTest, updateButtonIsEnabledAtOnceWhenTheUpdaterAllowsACheck) {
-    build(true);
-    EXPECT_TRUE(child<PlainButton>("updateButton")->isEnabled());
-}
-
-TEST_F(ContentViewTest, germanTranslationCoversTheLabelsButNeitherSoundNamesNorTheValue) {
+TEST_F(ContentViewTest, headerSaysWhyNothingIsSensedUntilThePongAndTheControlsKeepPushing) {
     const Translations german(QLocale(QLocale::German, QLocale::Germany));
-    ASSERT_TRUE(german.translatesApplication());
-    build(true);
+    build();
     panel->show();
-
-    EXPECT_EQ(child<QLabel>("statusText")->text(), QStringLiteral("Aktiv"));
-    const QString labels = labelTexts();
-    for (const char* text : {"Erkennung pausieren", "Ton", "Empfindlichkeit"}) {
-        EXPECT_TRUE(labels.contains(QString::fromUtf8(text))) << text << " in " << labels.toStdString();
-    }
-    EXPECT_EQ(child<PlainButton>("updateButton")->text(), QStringLiteral("Aktualisieren"));
-    EXPECT_EQ(child<PlainButton>("quitButton")->text(), QStringLiteral("Beenden"));
-    auto* picker = child<QComboBox>("soundPicker");
-    for (int i = 0; i < picker->count(); ++i) {
-        EXPECT_EQ(picker->itemText(i), availableSounds().at(i));
-    }
-    EXPECT_EQ(child<QLabel>("sensitivityValue")->text(), QStringLiteral("0.5"));
-
+    EXPECT_EQ(status(), QStringLiteral("Aktiv"));
+    viewModel->handleEvent({"error", "no_sensor", "no IIO accelerometer"});
+    EXPECT_EQ(status(), QStringLiteral("Kein Sensor gefunden"));
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("Zonkle – Kein Sensor gefunden"));
+    EXPECT_EQ(child<QLabel>("statusText")->parentWidget()->toolTip(), QStringLiteral("no IIO accelerometer"));
     QTest::mouseClick(child<SwitchButton>("pauseSwitch"), Qt::LeftButton);
-    EXPECT_EQ(child<QLabel>("statusText")->text(), QStringLiteral("Pausiert"));
+    EXPECT_EQ(status(), QStringLiteral("Kein Sensor gefunden")) << "pausing does not hide it";
+    EXPECT_EQ(pushes().back(), config(0.5, "default", true));
+    viewModel->handleEvent({"event", "pong", std::nullopt});
+    EXPECT_EQ(status(), QStringLiteral("Pausiert"));
+    EXPECT_TRUE(child<QLabel>("statusText")->parentWidget()->toolTip().isEmpty());
+    EXPECT_EQ(child<PlainButton>("quitButton")->text(), QStringLiteral("Beenden"));
+}
+
+TEST_F(ContentViewTest, dividersStayVisibleAtEveryScale) {
+    build();
+    panel->show();
+    for (const qreal scale : {1.0, 1.25, 1.5, 2.0}) {
+        QImage image(panel->size() * scale, QImage::Format_ARGB32);
+        image.setDevicePixelRatio(scale);
+        image.fill(panel->palette().color(QPalette::Window));
+        panel->render(&image);
+        // Every device row across the panel between the header and the first control.
+        const int darkest = [&] {
+            int found = 255;
+            for (int y = 0; y < int(48 * scale); ++y) {
+                found = std::min(found, qGray(image.pixel(int(image.width() * 0.75), y)));
+            }
+            return found;
+        }();
+        EXPECT_LT(darkest, qGray(panel->palette().color(QPalette::Window).rgb()) - 20) << "scale " << scale;
+    }
 }
 
 } // namespace

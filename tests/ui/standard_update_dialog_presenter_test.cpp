@@ -72,16 +72,7 @@ TEST(StandardUpdateDialogPresenter, showsAnUpdateWithoutBlockingAndOpensItsPages
     EXPECT_EQ(browser.urls, (QList{notes, download}));
 }
 
-TEST(StandardUpdateDialogPresenter, cutsHugeTextsFromTheFeedOrServer) {
-    StandardUpdateDialogPresenter presenter;
-    presenter.showUpdateAvailable({QString(1'000'000, u'W'), QStringLiteral("0.1.0"), {}, {}});
-    EXPECT_LT(shownDialog()->width(), 1000);
-    presenter.showFailed({UpdateCheckFailure::Reason::UnsafeRedirect, 0, QString(1'000'000, u'W')});
-    EXPECT_LT(shownDialog()->width(), 1000);
-    EXPECT_LT(shownText().size(), 1000);
-}
-
-TEST(StandardUpdateDialogPresenter, failureNamesTheCauseAndNeverSaysUpToDate) {
+TEST(StandardUpdateDialogPresenter, failureNamesTheCauseAndHugeTextsAreCut) {
     using Reason = UpdateCheckFailure::Reason;
     StandardUpdateDialogPresenter presenter;
     for (const Reason reason :
@@ -90,11 +81,15 @@ TEST(StandardUpdateDialogPresenter, failureNamesTheCauseAndNeverSaysUpToDate) {
         presenter.showFailed({reason, 503, QStringLiteral("line 3")});
         const QString text = shownText();
         SCOPED_TRACE(text.toStdString());
-        EXPECT_TRUE(text.contains(QStringLiteral("could not check")));
-        EXPECT_TRUE(text.contains(QStringLiteral("line 3")));
+        EXPECT_TRUE(text.contains(QStringLiteral("could not check")) && text.contains(QStringLiteral("line 3")));
         EXPECT_FALSE(text.contains(QStringLiteral("up to date"), Qt::CaseInsensitive));
         EXPECT_EQ(text.contains(QStringLiteral("503")), reason == Reason::ServerError);
     }
+    presenter.showFailed({Reason::UnsafeRedirect, 0, QString(1'000'000, u'W')});
+    EXPECT_LT(shownText().size(), 1000);
+    EXPECT_LT(shownDialog()->width(), 1000);
+    presenter.showUpdateAvailable({QString(1'000'000, u'W'), QStringLiteral("0.1.0"), {}, {}});
+    EXPECT_LT(shownDialog()->width(), 1000);
 }
 
 TEST(StandardUpdateDialogPresenter, cancelCallsBackOnceAndClosingNeverEndsTheApplication) {

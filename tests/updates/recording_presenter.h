@@ -2,8 +2,6 @@
 
 #include <memory>
 
-#include <QList>
-
 #include "updates/update_dialog_presenter.h"
 
 namespace zonkle::test {
@@ -17,17 +15,13 @@ struct PresenterLog {
     AvailableUpdate update;
     UpdateCheckFailure failure;
     std::function<void()> cancel;
-
-    std::optional<Dialog> last() const { return dialogs.isEmpty() ? std::nullopt : std::optional(dialogs.last()); }
 };
 
 class RecordingPresenter final : public UpdateDialogPresenter {
 public:
     explicit RecordingPresenter(std::shared_ptr<PresenterLog> log) : log(std::move(log)) {}
 
-    void showChecking(std::function<void()> onCancel) override {
-        record(Dialog::Checking).cancel = std::move(onCancel);
-    }
+    void showChecking(std::function<void()> onCancel) override { record(Dialog::Checking).cancel = onCancel; }
     void showUpToDate(const QString& running) override { record(Dialog::UpToDate).upToDateVersion = running; }
     void showUpdateAvailable(const AvailableUpdate& update) override {
         record(Dialog::UpdateAvailable).update = update;
