@@ -10,8 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "daemon_link/message_codec.h"
+#include "daemon_link/messages.h"
 #include "event_key_check.h"
+#include "reverse_codec.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Whatever decodes encodes to one line that decodes to the same event.
     if (decoded) {
-        const auto encoded = zonkle::encodeEvent(*decoded);
+        const auto encoded = zonkle::fuzz::encodeEvent(*decoded);
         if (!encoded || encoded->empty() || encoded->back() != '\n' || encoded->find('\n') != encoded->size() - 1) {
             fail("a decoded event did not encode to one line", decoded, decoded);
         }
@@ -62,9 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fail("encoding a decoded event does not decode back", again, decoded);
         }
     }
-    if (const auto command = zonkle::decodeCommand(line)) {
+    if (const auto command = zonkle::fuzz::decodeCommand(line)) {
         const auto encoded = zonkle::encodeCommand(*command);
-        if (!encoded || zonkle::decodeCommand(std::string_view(*encoded).substr(0, encoded->size() - 1)) != command) {
+        if (!encoded ||
+            zonkle::fuzz::decodeCommand(std::string_view(*encoded).substr(0, encoded->size() - 1)) != command) {
             std::fprintf(stderr, "a decoded command does not survive encoding\n");
             std::abort();
         }

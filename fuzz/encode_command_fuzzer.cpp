@@ -14,7 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "daemon_link/message_codec.h"
+#include "daemon_link/messages.h"
+#include "reverse_codec.h"
 #include "utf8_text.h"
 
 namespace {
@@ -89,7 +90,7 @@ void checkCommand(const zonkle::OutboundCommand& command) {
     if (!encoded) {
         fail("a command with a finite sensitivity was refused", "");
     }
-    const auto decoded = zonkle::decodeCommand(withoutLineFeed(*encoded));
+    const auto decoded = zonkle::fuzz::decodeCommand(withoutLineFeed(*encoded));
     if (!decoded) {
         fail("an encoded command does not decode", *encoded);
     }
@@ -103,7 +104,7 @@ void checkCommand(const zonkle::OutboundCommand& command) {
 }
 
 void checkEvent(const zonkle::InboundEvent& event) {
-    const auto encoded = zonkle::encodeEvent(event);
+    const auto encoded = zonkle::fuzz::encodeEvent(event);
     if (!encoded) {
         fail("an event was refused", "");
     }

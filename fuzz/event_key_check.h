@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "daemon_link/inbound_event.h"
+#include "daemon_link/messages.h"
 
 namespace zonkle::fuzz {
 

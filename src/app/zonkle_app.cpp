@@ -3,11 +3,13 @@
 #include <chrono>
 #include <cstdio>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include "menu_bar_icon.h"
@@ -37,7 +39,17 @@ ZonkleApp::ZonkleApp(QObject* parent)
     trayIcon.setIcon(menuBarIcon(QGuiApplication::palette()));
     trayIcon.setToolTip(panel.windowTitle());
     connect(&panel, &QWidget::windowTitleChanged, &trayIcon, &QSystemTrayIcon::setToolTip);
-    trayMenu.addCheckItem(tr("Start at Login"), autostart.isEnabled(), [this](bool on) { autostart.setEnabled(on); });
+    QAction* startAtLogin = trayMenu.addCheckItem(tr("Start at Login"), autostart.isEnabled(), [this](bool on) {
+        if (!autostart.setEnabled(on)) {
+            std::fprintf(stderr, "Zonkle: cannot %s %s\n", on ? "write" : "remove", qPrintable(autostart.entryPath()));
+        }
+    });
+    // The entry file is the only record of the choice: the user may delete it by hand, and
+    // writing it may have failed.
+    connect(&trayMenu, &QMenu::aboutToShow, this, [this, startAtLogin] {
+        const QSignalBlocker blocker(startAtLogin);
+        startAtLogin->setChecked(autostart.isEnabled());
+    });
     trayIcon.setContextMenu(&trayMenu);
     // A change of the desktop's theme arrives as a new application palette.
     QCoreApplication::instance()->installEventFilter(this);

@@ -3,24 +3,30 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/types.h>
+#include <system_error>
 
 namespace zonkle {
+
+inline constexpr const char* daemonExecutableName = "thwack-core-daemon";
+
+// thwack-core-daemon in the directory of the executables the application ships as resources,
+// <dir of the running executable>/../libexec/zonkle, if such a file exists. Never searches PATH
+// or the working directory.
+std::optional<std::filesystem::path> locateDaemonExecutable();
 
 // A launched child process. Its reaping and the termination request share one lock, so a
 // signal is never sent to a pid that has been reaped and may already belong to another process.
 class ChildProcess final {
 public:
-    struct SpawnResult {
-        std::shared_ptr<ChildProcess> process; // empty when the launch failed
-        int error = 0;                         // errno of the failure
-    };
-
     // Starts `executable` with no arguments but its own path as argv[0], the given descriptors
     // as its standard input and output, our standard error, environment and working directory,
-    // and no other descriptor.
-    static SpawnResult spawn(const std::filesystem::path& executable, int standardInput, int standardOutput);
+    // no other descriptor, and a process group of its own, so that a terminal's SIGINT or
+    // SIGHUP reaches only us and we end the detector in order. Null on failure, with `error` set.
+    static std::shared_ptr<ChildProcess> spawn(const std::filesystem::path& executable, int standardInput,
+                                               int standardOutput, std::error_code& error);
 
     explicit ChildProcess(pid_t pid) : processId(pid) {}
 

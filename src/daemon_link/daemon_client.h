@@ -3,8 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "inbound_event.h"
-#include "outbound_command.h"
+#include "messages.h"
 
 namespace zonkle {
 

@@ -5,34 +5,29 @@
 #include <utility>
 
 namespace zonkle {
+namespace {
 
-EventQueue::EventQueue(std::size_t capacity) : capacity(capacity) {}
+// What an event holds in memory, near enough.
+std::size_t sizeOf(const InboundEvent& event) {
+    return sizeof(InboundEvent) + event.type.capacity() + (event.action ? event.action->capacity() : 0) +
+           (event.message ? event.message->capacity() : 0);
+}
+
+} // namespace
+
+EventQueue::EventQueue(std::size_t maxCount, std::size_t maxBytes) : maxCount(maxCount), maxBytes(maxBytes) {}
 
 bool EventQueue::push(std::vector<InboundEvent> batch) {
     std::unique_lock lock(mutex);
-    roomAvailable.wait(lock, [this] { return closed || events.size() < capacity; });
+    roomAvailable.wait(lock, [this] { return closed || !full(); });
     if (closed || batch.empty()) {
         return false;
     }
-    events.insert(events.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
-    return !std::exchange(deliveryPending, true);
-}
-
-EventQueue::Batch EventQueue::take(std::size_t maxCount) {
-    Batch batch;
-    {
-        std::lock_guard lock(mutex);
-        const auto count = static_cast<std::ptrdiff_t>(std::min(maxCount, events.size()));
-        batch.events.assign(std::make_move_iterator(events.begin()), std::make_move_iterator(events.begin() + count));
-        events.erase(events.begin(), events.begin() + count);
-        batch.more = !events.empty();
-        if (!batch.more && endDetail) {
-            batch.ended = std::exchange(endDetail, std::nullopt);
-        }
-        deliveryPending = batch.more;
+    for (auto& event : batch) {
+        bytes += sizeOf(event);
+        events.push_back(std::move(event));
     }
-    roomAvailable.notify_all();
-    return batch;
+    return !std::exchange(deliveryPending, true);
 }
 
 bool EventQueue::finish(std::string detail) {
@@ -44,19 +39,35 @@ bool EventQueue::finish(std::string detail) {
     return !std::exchange(deliveryPending, true);
 }
 
+EventQueue::Batch EventQueue::take(std::size_t limit) {
+    Batch batch;
+    {
+        std::lock_guard lock(mutex);
+        const auto count = std::min(limit, events.size());
+        for (std::size_t i = 0; i < count; ++i) {
+            bytes -= sizeOf(events.front());
+            batch.events.push_back(std::move(events.front()));
+            events.pop_front();
+        }
+        batch.more = !events.empty();
+        if (!batch.more) {
+            batch.ended = std::exchange(endDetail, std::nullopt);
+        }
+        deliveryPending = batch.more;
+    }
+    roomAvailable.notify_all();
+    return batch;
+}
+
 void EventQueue::close() {
     {
         std::lock_guard lock(mutex);
         closed = true;
         events.clear();
+        bytes = 0;
         deliveryPending = false;
     }
     roomAvailable.notify_all();
-}
-
-std::size_t EventQueue::size() const {
-    std::lock_guard lock(mutex);
-    return events.size();
 }
 
 } // namespace zonkle

@@ -3,16 +3,15 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <future>
-#include <system_error>
+#include <thread>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 #include "child_process.h"
-#include "daemon_locator.h"
-#include "daemon_output_reader.h"
 #include "event_queue.h"
-#include "message_codec.h"
-#include "pipe.h"
-#include "pipe_write.h"
+#include "line_buffer.h"
+#include "messages.h"
 
 namespace zonkle {
 namespace {
@@ -21,9 +20,62 @@ constexpr const char* startedText = "Go daemon started successfully.";
 constexpr const char* notFoundText = "Failed to find thwack-core-daemon in application bundle. Check Build Phases.";
 constexpr const char* launchFailurePrefix = "Failed to start Go daemon: ";
 constexpr const char* writeFailurePrefix = "Failed to write to stdin: ";
+constexpr const char* decodeFailureText = "Failed to decode JSON from Go daemon stdout.";
+constexpr std::size_t readSize = 64 * 1024;
 
-std::string errorText(int error) {
-    return std::generic_category().message(error);
+// What the reader thread owns and knows.
+struct ReaderLinks {
+    FileDescriptor output;
+    std::shared_ptr<EventQueue> events;
+    std::shared_ptr<ChildProcess> child;
+    LogSink log;
+    // Asks the main thread to deliver the queued events; false when the client is gone.
+    std::function<bool()> scheduleDelivery;
+    // Expires with the client; from then on the output is read and dropped.
+    std::weak_ptr<const void> owner;
+    // Ready once the client has logged the launch, so that no line about the daemon's
+    // output can come before "Go daemon started successfully.".
+    std::shared_future<void> launchAnnounced;
+};
+
+void queueForMainThread(ReaderLinks& links, bool needsDelivery) {
+    if (needsDelivery && !links.scheduleDelivery()) {
+        links.events->close();
+    }
+}
+
+void readDaemonOutput(ReaderLinks links) {
+    links.launchAnnounced.wait();
+    LineBuffer buffer;
+    std::vector<InboundEvent> decoded;
+    const auto onLine = [&](std::string_view line) {
+        if (auto event = decodeEvent(line)) {
+            decoded.push_back(std::move(*event));
+        } else {
+            links.log(decodeFailureText);
+        }
+    };
+    const auto onOverflow = [&] { links.log(decodeFailureText); };
+    std::vector<char> chunk(readSize);
+    for (;;) {
+        const ssize_t count = ::read(links.output.get(), chunk.data(), chunk.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            break; // the end of the stream, or a read error: either way nothing more will come
+        }
+        // Once the client is gone, keep reading so that the daemon is never blocked on its
+        // output, but drop what it writes.
+        if (!links.owner.expired()) {
+            buffer.append({chunk.data(), static_cast<std::size_t>(count)}, onLine, onOverflow);
+            if (!decoded.empty()) {
+                queueForMainThread(links, links.events->push(std::exchange(decoded, {})));
+            }
+        }
+    }
+    links.output.reset();
+    queueForMainThread(links, links.events->finish(links.child->waitAndReap()));
 }
 
 } // namespace
@@ -33,16 +85,16 @@ std::shared_ptr<IpcClient> IpcClient::create(Options options) {
 }
 
 IpcClient::IpcClient(Options options)
-    : options(std::move(options)), events(std::make_shared<EventQueue>(maxQueuedEvents)) {
+    : options(std::move(options)), events(std::make_shared<EventQueue>(maxQueuedEvents, maxQueuedBytes)) {
     auto input = makePipe(pipeError);
     auto output = input ? makePipe(pipeError) : std::nullopt;
     if (!input || !output) {
-        return; // start reports the failure; send finds no write end
+        return; // start reports the failure
     }
     // Only our end of the daemon's input is non-blocking: a send must never hang on a daemon
     // that does not read, while the daemon's own ends stay ordinary blocking pipes.
     if (::fcntl(input->writeEnd.get(), F_SETFL, O_NONBLOCK) != 0) {
-        pipeError = errno;
+        pipeError.assign(errno, std::generic_category());
         return;
     }
     stdinRead = std::move(input->readEnd);
@@ -69,43 +121,44 @@ void IpcClient::start() {
         reportFailure({DetectorFailure::Kind::NotStarted, std::string(daemonExecutableName) + " not found"});
         return;
     }
-    if (pipeError != 0) {
-        logLaunchFailure(errorText(pipeError));
+    if (pipeError) {
+        logLaunchFailure(pipeError.message());
         return;
     }
-    auto spawned = ChildProcess::spawn(*executable, stdinRead.get(), stdoutWrite.get());
-    if (!spawned.process) {
-        logLaunchFailure(errorText(spawned.error));
+    std::error_code error;
+    auto child = ChildProcess::spawn(*executable, stdinRead.get(), stdoutWrite.get(), error);
+    if (!child) {
+        logLaunchFailure(error.message());
         return;
     }
     launched = true;
     std::promise<void> launchAnnounced;
-    DaemonOutputReader::Links links{events,
-                                    spawned.process,
-                                    options.log,
-                                    [weak = weak_from_this()] {
-                                        auto client = weak.lock();
-                                        if (client) {
-                                            client->postDelivery(client);
-                                        }
-                                        return client != nullptr;
-                                    },
-                                    weak_from_this(),
-                                    launchAnnounced.get_future().share()};
+    ReaderLinks links{std::move(stdoutRead),
+                      events,
+                      child,
+                      options.log,
+                      [weak = weak_from_this()] {
+                          auto client = weak.lock();
+                          if (client) {
+                              client->postDelivery(client);
+                          }
+                          return client != nullptr;
+                      },
+                      weak_from_this(),
+                      launchAnnounced.get_future().share()};
     try {
-        DaemonOutputReader::startDetached(
-            std::make_unique<DaemonOutputReader>(std::move(stdoutRead), std::move(links)));
-    } catch (const std::system_error& error) {
+        std::thread(readDaemonOutput, std::move(links)).detach();
+    } catch (const std::system_error& failure) {
         // Nobody could read the daemon's output: do not leave it running.
-        spawned.process->killAndReap();
-        logLaunchFailure(error.code().message());
+        child->killAndReap();
+        logLaunchFailure(failure.code().message());
         return;
     }
     // Our copies of the daemon's ends would hide the daemon's exit from the reader and keep
     // a write to its input from failing once it has gone.
     stdinRead.reset();
     stdoutWrite.reset();
-    process = std::move(spawned.process);
+    process = std::move(child);
     running = true;
     options.log(startedText);
     launchAnnounced.set_value();
@@ -113,16 +166,16 @@ void IpcClient::start() {
 
 void IpcClient::send(const OutboundCommand& command) {
     const auto line = encodeCommand(command);
-    if (!line) {
+    if (!line || !launched) {
         return;
     }
     // After stop the descriptor number may already belong to another file: never write to it.
     if (!stdinWrite.isOpen()) {
-        options.log(writeFailurePrefix + errorText(EBADF));
+        options.log(writeFailurePrefix + std::make_error_code(std::errc::bad_file_descriptor).message());
         return;
     }
-    if (const int error = writeWholeLine(stdinWrite.get(), *line, maxSendWait)) {
-        options.log(writeFailurePrefix + errorText(error));
+    if (const auto error = writeWholeLine(stdinWrite.get(), *line, maxSendWait)) {
+        options.log(writeFailurePrefix + error.message());
     }
 }
 
@@ -135,10 +188,6 @@ void IpcClient::stop() {
     process->terminate();
     running = false;
     stopped = true;
-}
-
-std::size_t IpcClient::queuedEvents() const {
-    return events->size();
 }
 
 void IpcClient::deliverQueuedEvents() {

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "daemon_client.h"
-#include "file_descriptor.h"
 #include "log_line.h"
+#include "pipe.h"
 
 namespace zonkle {
 
@@ -21,7 +21,10 @@ class EventQueue;
 using MainThreadPoster = std::function<void(std::function<void()>)>;
 
 // Runs thwack-core-daemon as a child process and exchanges newline-delimited JSON with it.
-// Always held by a shared_ptr (create()): the reader thread refers to it weakly.
+// A thread of its own reads the daemon's output, blocking in read(2), until the end of the
+// stream; it cuts the output into lines, decodes them, queues the events for the main thread
+// and finally reaps the daemon. Always held by a shared_ptr (create()): that thread refers to
+// the client weakly, so the client may be destroyed at any moment.
 class IpcClient final : public DaemonClient, public std::enable_shared_from_this<IpcClient> {
 public:
     // Events handed to onEventReceived by one main-thread task, so a burst never holds up the
@@ -30,6 +33,7 @@ public:
     // Decoded events wait for the main thread in a queue of this size; a full queue stalls the
     // reader, so a daemon that outruns the main thread is held back by its pipe.
     static constexpr std::size_t maxQueuedEvents = 8192;
+    static constexpr std::size_t maxQueuedBytes = 4 * 1024 * 1024;
 
     struct Options {
         // Must be set; without it the events are dropped.
@@ -46,12 +50,12 @@ public:
     IpcClient& operator=(const IpcClient&) = delete;
 
     void start() override;
+    // Until a daemon has been launched nothing would ever read the line, so it is dropped
+    // without a word instead of filling a pipe that would then hold up every later send.
     void send(const OutboundCommand& command) override;
     void stop() override;
 
     bool isRunning() const { return running; }
-    // Events decoded but not yet handed to onEventReceived. Any thread.
-    std::size_t queuedEvents() const;
 
 private:
     // The longest a send holds its caller when the daemon does not read its input.
@@ -69,12 +73,12 @@ private:
     FileDescriptor stdinWrite;
     FileDescriptor stdoutRead;
     FileDescriptor stdoutWrite;
-    int pipeError = 0;
+    std::error_code pipeError;
     bool launched = false;
-    std::shared_ptr<ChildProcess> process;
-    std::shared_ptr<EventQueue> events;
     bool running = false;
     bool stopped = false;
+    std::shared_ptr<ChildProcess> process;
+    std::shared_ptr<EventQueue> events;
 };
 
 } // namespace zonkle

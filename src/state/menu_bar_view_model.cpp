@@ -9,7 +9,7 @@
 #include <QPointer>
 #include <QSettings>
 
-#include "daemon_link/daemon_locator.h"
+#include "daemon_link/child_process.h"
 #include "daemon_link/ipc_client.h"
 #include "main_thread_poster.h"
 
@@ -28,6 +28,64 @@ constexpr char hexDigits[] = "0123456789abcdef";
 constexpr unsigned char lastControlCharacter = 0x1f;
 constexpr unsigned char deleteCharacter = 0x7f;
 
+// The shortest decimal that reads back as the same double, always with a decimal point.
+std::string sensitivityText(double sensitivity) {
+    std::array<char, numberTextCapacity> buffer{};
+    const double magnitude = std::fabs(sensitivity);
+    const bool plain = magnitude == 0.0 || (magnitude >= smallestPlainMagnitude && magnitude < plainMagnitudeLimit);
+    const auto [end, error] =
+        plain ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), sensitivity, std::chars_format::fixed)
+              : std::to_chars(buffer.data(), buffer.data() + buffer.size(), sensitivity);
+    std::string text(buffer.data(), error == std::errc() ? end : buffer.data());
+    if (plain && text.find('.') == std::string::npos) {
+        text += ".0";
+    }
+    return text;
+}
+
+std::string debugOptionalText(const std::optional<std::string>& text) {
+    if (!text) {
+        return "nil";
+    }
+    std::string out = "Optional(\"";
+    out.reserve(out.size() + text->size() + 2);
+    for (const char c : *text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\0':
+            out += "\\0";
+            break;
+        default:
+            // Other control characters would reach the terminal raw; write them as code points.
+            if (byte <= lastControlCharacter || byte == deleteCharacter) {
+                out += "\\u{";
+                out += hexDigits[byte >> 4];
+                out += hexDigits[byte & 0xf];
+                out += '}';
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += "\")";
+    return out;
+}
+
 } // namespace
 
 MenuBarViewModel& MenuBarViewModel::shared() {
@@ -35,8 +93,9 @@ MenuBarViewModel& MenuBarViewModel::shared() {
     // of its input when the process ends. Function-local statics are initialised once, safely.
     static MenuBarViewModel* const instance =
         new MenuBarViewModel(IpcClient::create({qtMainThreadPoster(), locateDaemonExecutable, writeLogLine}), [] {
-            QSettings settings(settingsOrganizationName, settingsApplicationName);
-            return SettingsStore::readDirect(settings);
+            // The application's SettingsStore, made before the panel, has logged any problem.
+            const auto settings = SettingsStore::openDefaultFile([](std::string_view) {});
+            return settings ? SettingsStore::readDirect(*settings) : SettingsValues{};
         });
     return *instance;
 }
@@ -119,63 +178,6 @@ void MenuBarViewModel::setHealth(DetectorHealth newHealth, const QString& detail
     health = newHealth;
     healthDetail = detail;
     emit detectorHealthChanged();
-}
-
-std::string MenuBarViewModel::sensitivityText(double sensitivity) {
-    std::array<char, numberTextCapacity> buffer{};
-    const double magnitude = std::fabs(sensitivity);
-    const bool plain = magnitude == 0.0 || (magnitude >= smallestPlainMagnitude && magnitude < plainMagnitudeLimit);
-    const auto [end, error] =
-        plain ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), sensitivity, std::chars_format::fixed)
-              : std::to_chars(buffer.data(), buffer.data() + buffer.size(), sensitivity);
-    std::string text(buffer.data(), error == std::errc() ? end : buffer.data());
-    if (plain && text.find('.') == std::string::npos) {
-        text += ".0";
-    }
-    return text;
-}
-
-std::string MenuBarViewModel::debugOptionalText(const std::optional<std::string>& text) {
-    if (!text) {
-        return "nil";
-    }
-    std::string out = "Optional(\"";
-    out.reserve(out.size() + text->size() + 2);
-    for (const char c : *text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\0':
-            out += "\\0";
-            break;
-        default:
-            // Other control characters would reach the terminal raw; write them as code points.
-            if (byte <= lastControlCharacter || byte == deleteCharacter) {
-                out += "\\u{";
-                out += hexDigits[byte >> 4];
-                out += hexDigits[byte & 0xf];
-                out += '}';
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += "\")";
-    return out;
 }
 
 } // namespace zonkle

@@ -52,10 +52,6 @@ public:
     void syncConfig(double sensitivity, const QString& sound, bool paused);
     void handleEvent(const InboundEvent& event);
 
-    // Texts of the log lines, exposed for tests and benchmarks.
-    static std::string sensitivityText(double sensitivity);
-    static std::string debugOptionalText(const std::optional<std::string>& text);
-
 signals:
     void hitCountChanged(qint64 hitCount);
     void detectorHealthChanged();

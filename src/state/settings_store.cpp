@@ -1,72 +1,78 @@
 #include "settings_store.h"
 
 #include <cmath>
-#include <optional>
+#include <pwd.h>
+#include <unistd.h>
 #include <utility>
 
-#include <QMetaType>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace zonkle {
 
 namespace {
 
+const SettingDefinition& definition(const QString& key) {
+    for (const auto& row : settingsTable()) {
+        if (key == QLatin1String(row.key)) {
+            return row;
+        }
+    }
+    static const SettingDefinition unknown{"", QMetaType::UnknownType, {}};
+    return unknown;
+}
+
+bool isNumber(int typeId) {
+    return typeId == QMetaType::Double || typeId == QMetaType::Float || typeId == QMetaType::Int ||
+           typeId == QMetaType::UInt || typeId == QMetaType::LongLong || typeId == QMetaType::ULongLong;
+}
+
 // Once read from disk, QSettings' INI backend hands every value back as text, while values
-// written in this process keep their type until the next start; both forms are accepted.
-std::optional<double> readSensitivity(const QVariant& stored) {
+// written in this process keep their type; both forms are accepted. Text is read in the C
+// locale, as QSettings writes it: "0.5" is 0.5 for every user.
+QVariant readAs(const SettingDefinition& row, const QVariant& stored) {
+    const bool isText = stored.typeId() == QMetaType::QString;
+    const QString text = isText ? stored.toString() : QString();
     bool ok = false;
-    double value = 0.0;
-    switch (stored.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        value = stored.toDouble(&ok);
-        break;
+    switch (row.type) {
+    case QMetaType::Double: {
+        const double value = isText ? text.toDouble(&ok) : isNumber(stored.typeId()) ? stored.toDouble(&ok) : 0.0;
+        // The detector cannot be sent "nan" or "inf", so such a value counts as absent too.
+        return ok && std::isfinite(value) ? QVariant(value) : QVariant();
+    }
     case QMetaType::QString:
-        // Always the C locale, as QSettings uses when writing: "0.5" is 0.5 for every user.
-        value = stored.toString().toDouble(&ok);
-        break;
+        return isText && text.toUtf8().size() <= row.maxBytes ? stored : QVariant();
+    case QMetaType::Bool:
+        if (stored.typeId() == QMetaType::Bool) {
+            return stored;
+        }
+        if (text == QLatin1String("true") || text == QLatin1String("1")) {
+            return true;
+        }
+        if (text == QLatin1String("false") || text == QLatin1String("0")) {
+            return false;
+        }
+        return {};
     default:
-        break;
+        return stored; // not a key of the table: as stored
     }
-    // The detector cannot be sent "nan" or "inf", so such a value counts as absent too.
-    if (!ok || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
 }
 
-std::optional<QString> readSound(const QVariant& stored) {
-    if (stored.typeId() != QMetaType::QString) {
-        return std::nullopt;
-    }
-    return stored.toString();
-}
-
-std::optional<bool> readPaused(const QVariant& stored) {
-    if (stored.typeId() == QMetaType::Bool) {
-        return stored.toBool();
-    }
-    if (stored.typeId() != QMetaType::QString) {
-        return std::nullopt;
-    }
-    const QString text = stored.toString();
-    if (text == u"true" || text == u"1") {
-        return true;
-    }
-    if (text == u"false" || text == u"0") {
-        return false;
-    }
-    return std::nullopt;
-}
-
-template <typename T> QVariant toVariant(const std::optional<T>& value) {
-    return value ? QVariant::fromValue(*value) : QVariant();
+bool usableHome(const QString& home) {
+    return QDir::isAbsolutePath(home) && !QDir(home).isRoot();
 }
 
 } // namespace
+
+const std::array<SettingDefinition, 3>& settingsTable() {
+    static const std::array<SettingDefinition, 3> table{{
+        {sensitivityKey, QMetaType::Double, defaultSensitivity},
+        {selectedSoundKey, QMetaType::QString, QString::fromLatin1(defaultSound), maxSoundBytes},
+        {isPausedKey, QMetaType::Bool, defaultPaused},
+    }};
+    return table;
+}
 
 const QStringList& availableSounds() {
     static const QStringList sounds{QString::fromLatin1(defaultSound), QStringLiteral("anime-ahhh"),
@@ -74,68 +80,91 @@ const QStringList& availableSounds() {
     return sounds;
 }
 
-SettingsStore::SettingsStore(QObject* parent)
-    : SettingsStore(std::make_unique<QSettings>(settingsOrganizationName, settingsApplicationName), parent) {}
+SettingsStore::SettingsStore(QObject* parent) : SettingsStore(openDefaultFile(), parent) {}
 
 SettingsStore::SettingsStore(std::unique_ptr<QSettings> settings, QObject* parent, LogSink log)
     : QObject(parent), settings(std::move(settings)), log(std::move(log)) {}
 
 SettingsStore::~SettingsStore() = default;
 
-SettingsValues SettingsStore::readDirect(QSettings& settings) {
-    SettingsValues values;
-    if (const auto sensitivity = readSensitivity(settings.value(sensitivityKey))) {
-        values.sensitivity = *sensitivity;
+std::optional<QString> SettingsStore::defaultFilePath() {
+    QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(configHome)) {
+        QString home = qEnvironmentVariable("HOME");
+        if (!usableHome(home)) {
+            const passwd* user = ::getpwuid(::getuid());
+            home = user ? QFile::decodeName(user->pw_dir) : QString();
+        }
+        if (!usableHome(home)) {
+            return std::nullopt;
+        }
+        configHome = home + QStringLiteral("/.config");
     }
-    if (const auto sound = readSound(settings.value(selectedSoundKey))) {
-        values.sound = *sound;
+    return QStringLiteral("%1/%2/%3.conf")
+        .arg(configHome, QLatin1String(settingsOrganizationName), QLatin1String(settingsApplicationName));
+}
+
+std::unique_ptr<QSettings> SettingsStore::openDefaultFile(const LogSink& log) {
+    const auto path = defaultFilePath();
+    if (!path) {
+        log("No home directory to keep settings in; using the defaults and not saving changes.");
+        return nullptr;
     }
-    if (const auto paused = readPaused(settings.value(isPausedKey))) {
-        values.paused = *paused;
+    const QFileInfo file(*path);
+    if (file.exists() && !file.isFile()) {
+        log(QStringLiteral("Settings file %1 is not a regular file; using the defaults and not saving changes.")
+                   .arg(*path)
+                   .toStdString());
+        return nullptr;
     }
-    return values;
+    return std::make_unique<QSettings>(*path, QSettings::IniFormat);
 }
 
-SettingsValues SettingsStore::read() const {
-    return readDirect(*settings);
-}
-
-double SettingsStore::sensitivity() const {
-    return readSensitivity(settings->value(sensitivityKey)).value_or(defaultSensitivity);
-}
-
-QString SettingsStore::selectedSound() const {
-    return readSound(settings->value(selectedSoundKey)).value_or(QString::fromLatin1(defaultSound));
-}
-
-bool SettingsStore::isPaused() const {
-    return readPaused(settings->value(isPausedKey)).value_or(defaultPaused);
+SettingsValues SettingsStore::readDirect(QSettings& settings, const LogSink& log) {
+    const auto read = [&](const char* key) {
+        const SettingDefinition& row = definition(QLatin1String(key));
+        const QVariant stored = settings.value(QLatin1String(key));
+        const QVariant value = stored.isValid() ? readAs(row, stored) : QVariant();
+        if (!value.isValid() && row.maxBytes > 0 && stored.typeId() == QMetaType::QString) {
+            log(QStringLiteral("Stored %1 is longer than %2 bytes; using \"%3\".")
+                    .arg(QLatin1String(key))
+                    .arg(row.maxBytes)
+                    .arg(row.defaultValue.toString())
+                    .toStdString());
+        }
+        return value.isValid() ? value : row.defaultValue;
+    };
+    return {read(sensitivityKey).toDouble(), read(selectedSoundKey).toString(), read(isPausedKey).toBool()};
 }
 
 QVariant SettingsStore::value(const QString& key) const {
-    const QVariant stored = settings->value(key);
-    if (key == QLatin1String(sensitivityKey)) {
-        return toVariant(readSensitivity(stored));
-    }
-    if (key == QLatin1String(selectedSoundKey)) {
-        return toVariant(readSound(stored));
-    }
-    if (key == QLatin1String(isPausedKey)) {
-        return toVariant(readPaused(stored));
-    }
-    return stored;
+    const auto found = written.constFind(key);
+    const QVariant stored = found != written.cend() ? *found : settings ? settings->value(key) : QVariant();
+    return stored.isValid() ? readAs(definition(key), stored) : stored;
 }
 
 void SettingsStore::setValue(const QString& key, const QVariant& value) {
     const QVariant before = this->value(key);
-    settings->setValue(key, value);
-    // QSettings writes a temporary file and renames it over the old one, so the file is
-    // never half-written; syncing now means a change survives the process being killed.
-    settings->sync();
-    // The value stays readable in this process either way. QSettings keeps the first error
-    // it met, so after one failure every later write is reported too.
-    if (settings->status() == QSettings::AccessError && log) {
-        log(QStringLiteral("Failed to save settings to %1.").arg(settings->fileName()).toStdString());
+    written.insert(key, value);
+    if (settings) {
+        if (settings->status() != QSettings::NoError) {
+            // QSettings keeps the first error it met; a fresh one tells whether this write
+            // fails. It gets every value set so far, so none of them is lost from the file.
+            const QString path = settings->fileName();
+            settings.reset();
+            settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+            for (auto it = written.cbegin(); it != written.cend(); ++it) {
+                settings->setValue(it.key(), it.value());
+            }
+        } else {
+            settings->setValue(key, value);
+        }
+        // QSettings writes a temporary file and renames it over the old one, so the file is
+        // never half-written; syncing now means a change survives the process being killed.
+        settings->sync();
+        if (settings->status() == QSettings::AccessError && log) {
+            log(QStringLiteral("Failed to save settings to %1.").arg(settings->fileName()).toStdString());
+        }
     }
     if (this->value(key) != before) {
         emit valueChanged(key);

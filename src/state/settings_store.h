@@ -1,7 +1,11 @@
 #pragma once
 
+#include <array>
 #include <memory>
+#include <optional>
 
+#include <QMap>
+#include <QMetaType>
 #include <QObject>
 #include <QSettings>
 #include <QString>
@@ -12,19 +16,31 @@
 
 namespace zonkle {
 
-// Where QSettings keeps the settings: $XDG_CONFIG_HOME/Zonkle/Zonkle.conf on Linux.
+// The organisation and application name; the file is <config home>/Zonkle/Zonkle.conf.
 inline constexpr const char* settingsOrganizationName = "Zonkle";
 inline constexpr const char* settingsApplicationName = "Zonkle";
 
-// The keys exactly as stored.
+// The keys exactly as stored, and their defaults.
 inline constexpr const char* sensitivityKey = "sensitivity";
 inline constexpr const char* selectedSoundKey = "selectedSound";
 inline constexpr const char* isPausedKey = "isPaused";
-
-// The one table of defaults, shared by the direct read and the bound settings.
 inline constexpr double defaultSensitivity = 0.5;
 inline constexpr const char* defaultSound = "default";
 inline constexpr bool defaultPaused = false;
+// A sound name is a short identifier; a longer stored text is not one, and would make every
+// command to the detector too long to send.
+inline constexpr qsizetype maxSoundBytes = 256;
+
+// One row of the settings table: a stored value of another type, or a text longer than
+// maxBytes, reads as absent.
+struct SettingDefinition {
+    const char* key;
+    QMetaType::Type type; // Double, QString or Bool
+    QVariant defaultValue;
+    qsizetype maxBytes = 0; // texts only
+};
+
+const std::array<SettingDefinition, 3>& settingsTable();
 
 // The sound names the user may choose from, in order; the first is the default.
 const QStringList& availableSounds();
@@ -37,29 +53,32 @@ struct SettingsValues {
     friend bool operator==(const SettingsValues&, const SettingsValues&) = default;
 };
 
-// The user's three settings in QSettings (organisation and application "Zonkle").
-// A value of another type under a key reads as absent, giving the default.
+// The user's three settings in an INI file read and written through QSettings.
 class SettingsStore final : public QObject {
     Q_OBJECT
 
 public:
-    // Uses QSettings("Zonkle", "Zonkle") in the native format.
+    // The file at defaultFilePath(). Where there is none, or it is not a regular file (a FIFO
+    // would block start-up in open), the store starts with the defaults and keeps changes in
+    // memory only, and says so in the log.
     explicit SettingsStore(QObject* parent = nullptr);
-    // Uses the given settings (tests point one at a temporary file). A write that cannot
-    // reach the disk is reported through `log`.
+    // Uses the given settings (null: memory only). A write that cannot reach the disk is
+    // reported through `log`.
     explicit SettingsStore(std::unique_ptr<QSettings> settings, QObject* parent = nullptr, LogSink log = writeLogLine);
     ~SettingsStore() override;
 
-    // The direct typed read the view model makes at creation.
-    static SettingsValues readDirect(QSettings& settings);
-    SettingsValues read() const;
+    // $XDG_CONFIG_HOME/Zonkle/Zonkle.conf, where a relative XDG_CONFIG_HOME is ignored, as the
+    // XDG base directory rules say; else ~/.config/..., with the home directory from HOME or,
+    // when that is unset or relative, from the user database. None when that is "/" too.
+    static std::optional<QString> defaultFilePath();
+    // QSettings on the default file, or null (and logged) when there is none or it is not a
+    // regular file.
+    static std::unique_ptr<QSettings> openDefaultFile(const LogSink& log = writeLogLine);
 
-    // Typed reads of one key: the stored value, or the default when absent or of another type.
-    double sensitivity() const;
-    QString selectedSound() const;
-    bool isPaused() const;
+    // The direct read the view model makes at creation; an unusable stored value is logged.
+    static SettingsValues readDirect(QSettings& settings, const LogSink& log = writeLogLine);
 
-    // Raw access for bound settings: QVariant() when absent or unreadable as the key's type.
+    // The stored value as its row's type, or QVariant() when absent or unusable.
     QVariant value(const QString& key) const;
     // Stores at once and syncs to disk before returning; emits valueChanged when the stored
     // value really changed.
@@ -70,6 +89,8 @@ signals:
 
 private:
     std::unique_ptr<QSettings> settings;
+    // Every value set in this process: it stays readable when the file cannot be written.
+    QMap<QString, QVariant> written;
     LogSink log;
 };
 

@@ -4,13 +4,13 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <tuple>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
-#include "app/autostart.h"
 #include "running_app.h"
 
 namespace zonkle::test {
@@ -18,70 +18,52 @@ namespace {
 
 const QByteArray startedLine = "Go daemon started successfully.";
 const QByteArray firstConfig = R"({"cmd":"config","sensitivity":0.5,"sound":"default","paused":false})";
+const QByteArray pushLine = "Syncing Config -> Sensitivity: 1.5, Sound: default, Paused: false";
 
-struct CommandLineCase {
-    QStringList arguments;
-    int status;
-    QByteArray output;
-    QByteArray error;
-};
-
+// Each answer starts with the text given, on standard output for status 0, else on standard error.
 TEST(CommandLine, answersWithoutADisplayOrRejectsWithStatusTwo) {
-    const std::vector<CommandLineCase> cases{
-        {{"--help"}, 0, "Usage: zonkle [options]", ""},
-        {{"-h"}, 0, "-v, --version", ""},
-        {{"--version"}, 0, "zonkle " ZONKLE_VERSION "\n", ""},
-        {{"-v"}, 0, "zonkle " ZONKLE_VERSION "\n", ""},
-        {{"--bogus"}, 2, "", "zonkle: Unknown option 'bogus'.\nTry 'zonkle --help'"},
-        {{"extra"}, 2, "", "zonkle: Unexpected argument 'extra'."},
-    };
+    const std::vector<std::tuple<QString, int, QByteArray>> cases{
+        {"--help", 0, "Usage: zonkle [options]\n"},
+        {"-h", 0, "Usage: zonkle [options]\n"},
+        {"--version", 0, "zonkle " ZONKLE_VERSION "\n"},
+        {"-v", 0, "zonkle " ZONKLE_VERSION "\n"},
+        {"--bogus", 2, "zonkle: Unknown option 'bogus'.\nTry 'zonkle --help'"},
+        {"extra", 2, "zonkle: Unexpected argument 'extra'.\n"}};
     const Sandbox sandbox;
-    for (const CommandLineCase& c : cases) {
+    for (const auto& [argument, status, answer] : cases) {
         QProcess zonkle;
         QProcessEnvironment environment = sandbox.environment();
         environment.insert("QT_QPA_PLATFORM", "xcb"); // and no DISPLAY: a QApplication would abort
         zonkle.setProcessEnvironment(environment);
-        zonkle.start(sandbox.path("bin/zonkle"), c.arguments);
-        ASSERT_TRUE(zonkle.waitForFinished()) << c.arguments.join(' ').toStdString();
-        EXPECT_EQ(zonkle.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(zonkle.exitCode(), c.status) << c.arguments.join(' ').toStdString();
-        const QByteArray output = zonkle.readAllStandardOutput();
-        EXPECT_TRUE(c.output.isEmpty() ? output.isEmpty() : output.contains(c.output)) << output.toStdString();
-        EXPECT_TRUE(zonkle.readAllStandardError().startsWith(c.error)) << c.arguments.join(' ').toStdString();
+        zonkle.start(sandbox.path("bin/zonkle"), {argument});
+        ASSERT_TRUE(zonkle.waitForFinished() && zonkle.exitStatus() == QProcess::NormalExit);
+        EXPECT_EQ(zonkle.exitCode(), status) << argument.toStdString();
+        EXPECT_TRUE((status == 0 ? zonkle.readAllStandardOutput() : zonkle.readAllStandardError()).startsWith(answer))
+            << argument.toStdString();
     }
     EXPECT_TRUE(sandbox.recorded().isEmpty()); // no detector was started
 }
 
-TEST(SingleInstance, secondLaunchShowsThePanelOfTheFirstAndChangesNothing) {
+// A crash leaves the lock and the socket behind; the next launch runs all the same, and the one
+// after it shows that one's panel (its appearance pushes the settings) and changes nothing.
+TEST(SingleInstance, secondLaunchShowsThePanelOfTheFirstEvenAfterACrash) {
     const Sandbox sandbox;
     sandbox.writeSettings("[General]\nsensitivity=1.5\n");
-    RunningApp first(sandbox, "zonkle-robot");
-    ASSERT_TRUE(first.waitForLine("robot: ready Quit"));
-    ASSERT_FALSE(first.lines().contains("robot: panel shown"));
-    const QFileInfo before(sandbox.settingsPath());
-
-    RunningApp second(sandbox, "zonkle");
-    EXPECT_EQ(second.waitForExit(), 0);
-    EXPECT_EQ(second.standardError(), "Zonkle is already running; its panel is shown.\n");
-    EXPECT_TRUE(first.waitForLine("robot: panel shown"));
-    EXPECT_EQ(second.lines(), QList<QByteArray>{""}); // no detector, no settings push
-    EXPECT_EQ(sandbox.settingsBytes(), "[General]\nsensitivity=1.5\n");
-    EXPECT_EQ(QFileInfo(sandbox.settingsPath()).lastModified(), before.lastModified());
-}
-
-TEST(SingleInstance, aLockLeftByACrashDoesNotBlockTheNextLaunch) {
-    const Sandbox sandbox;
     RunningApp crashed(sandbox, "zonkle-robot");
     ASSERT_TRUE(crashed.waitForLine("robot: ready Quit"));
     crashed.process.kill();
     crashed.process.waitForFinished();
-    ASSERT_TRUE(QFile::exists(sandbox.path("run/zonkle.lock")));
+    RunningApp first(sandbox, "zonkle-robot");
+    ASSERT_TRUE(first.waitForLine("robot: ready Quit"));
+    const QDateTime modified = QFileInfo(sandbox.settingsPath()).lastModified();
 
-    RunningApp next(sandbox, "zonkle-robot");
-    ASSERT_TRUE(next.waitForLine("robot: ready Quit"));
-    RunningApp third(sandbox, "zonkle");
-    EXPECT_EQ(third.waitForExit(), 0);
-    EXPECT_TRUE(next.waitForLine("robot: panel shown"));
+    RunningApp second(sandbox, "zonkle");
+    EXPECT_EQ(second.waitForExit(), 0);
+    EXPECT_EQ(second.standardError(), "Zonkle is already running; its panel is shown.\n");
+    EXPECT_EQ(second.lines(), QList<QByteArray>{""}); // no detector, no push
+    EXPECT_TRUE(first.waitFor([&] { return first.lines().count(pushLine) == 2; }));
+    EXPECT_EQ(sandbox.settingsBytes(), "[General]\nsensitivity=1.5\n");
+    EXPECT_EQ(QFileInfo(sandbox.settingsPath()).lastModified(), modified);
 }
 
 class QuitSignal : public testing::TestWithParam<int> {};
@@ -121,36 +103,46 @@ TEST(SharedSetup, outlivesAReaderOfItsOutputThatWentAway) {
     EXPECT_EQ(robot.process.state(), QProcess::Running);
 }
 
-TEST(Autostart, writesAnEntryThatTheDesktopStartsAndReadsItsStateFromTheFile) {
-    const QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    const Autostart autostart(QStringLiteral("/opt/my apps/zonkle"));
-    const QString entry = config.filePath("autostart/zonkle.desktop");
-    EXPECT_EQ(autostart.entryPath(), entry);
-    EXPECT_FALSE(autostart.isEnabled());
-    EXPECT_FALSE(QFileInfo::exists(config.filePath("autostart"))); // reading writes nothing
+// The sandbox's path holds a space, so the entry's Exec line must quote the program.
+TEST(Autostart, startAtLoginWritesAnEntryAndTheMenuReadsItsStateFromTheFile) {
+    const Sandbox sandbox;
+    const QString entry = sandbox.path("config/autostart/zonkle.desktop");
+    RunningApp robot(sandbox, "zonkle-robot");
+    qsizetype asked = 0;
+    const auto menuSays = [&](const QByteArray& state) {
+        robot.process.write("login?\n");
+        QList<QByteArray> answers;
+        robot.waitFor([&] {
+            answers = robot.lines();
+            answers.removeIf([](const QByteArray& line) { return !line.startsWith("robot: start at login "); });
+            return answers.size() == asked + 1;
+        });
+        return answers.size() == ++asked && answers.last() == "robot: start at login " + state;
+    };
+    EXPECT_TRUE(menuSays("off"));
+    EXPECT_FALSE(QFileInfo::exists(sandbox.path("config/autostart"))); // nothing written unasked
 
-    ASSERT_TRUE(autostart.setEnabled(true));
-    EXPECT_TRUE(autostart.isEnabled());
-    QFile file(entry);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray contents = file.readAll();
-    file.close();
-    for (const char* line : {"Exec=\"/opt/my apps/zonkle\"\n", "TryExec=/opt/my apps/zonkle\n",
-                             "X-KDE-autostart-after=panel\n", "X-GNOME-Autostart-Delay=2\n"}) {
-        EXPECT_TRUE(contents.contains(line)) << line;
+    robot.process.write("login\n");
+    ASSERT_TRUE(robot.waitForLine("robot: login done"));
+    const QString program = sandbox.path("bin/zonkle-robot");
+    for (const QString& line :
+         {"Exec=\"" + program + "\"", "TryExec=" + program, QString("X-KDE-autostart-after=panel")}) {
+        EXPECT_TRUE(fileContents(entry).split('\n').contains(line.toUtf8())) << line.toStdString();
     }
     EXPECT_EQ(QProcess::execute("desktop-file-validate", {entry}), 0);
-
+    EXPECT_TRUE(menuSays("on"));
     QFile::remove(entry); // by hand
-    EXPECT_FALSE(autostart.isEnabled());
-    ASSERT_TRUE(autostart.setEnabled(true));
+    EXPECT_TRUE(menuSays("off"));
+
+    robot.process.write("login\n");
+    EXPECT_TRUE(menuSays("on"));
+    QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::Append) && file.write("Hidden=true\n") > 0);
     file.close();
-    EXPECT_FALSE(autostart.isEnabled()); // switched off by a settings tool
-    EXPECT_TRUE(autostart.setEnabled(false));
+    EXPECT_TRUE(menuSays("off"));          // switched off by a desktop's settings tool
+    robot.process.write("login\nlogin\n"); // on (written anew), then off
+    EXPECT_TRUE(menuSays("off"));
     EXPECT_FALSE(QFileInfo::exists(entry));
-    EXPECT_TRUE(autostart.setEnabled(false)); // nothing to remove
 }
 
 } // namespace

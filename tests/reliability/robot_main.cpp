@@ -1,16 +1,16 @@
 // zonkle-robot: the application as main runs it, through the same runApplication, plus a user at
 // its panel who takes one action per line of standard input (slider-right, slider-left,
-// next-sound, toggle-pause) and answers "robot: <action> done". It says "robot: ready <the Quit
-// button's text>" once the application is built, and "robot: panel shown" whenever the panel
-// appears.
+// next-sound, toggle-pause; login: the tray menu's Start at Login) and answers "robot: <action>
+// done"; "login?" opens the tray menu and answers "robot: start at login on" or "off". Once the
+// application is built it says "robot: ready <the Quit button's text>".
 
 #include <map>
 #include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QEvent>
-#include <QSlider>
+#include <QFile>
+#include <QMenu>
 #include <QSocketNotifier>
 #include <QTest>
 
@@ -20,70 +20,61 @@
 
 namespace {
 
-QWidget* panel() {
+QWidget* control(const char* name) {
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->findChild<QSlider*>(QStringLiteral("sensitivitySlider")) != nullptr) {
-            return window;
+        if (auto* found = window->findChild<QWidget*>(QString::fromLatin1(name))) {
+            return found;
         }
     }
-    qFatal("no panel");
+    qFatal("the panel has no %s", name);
 }
 
-void say(const QString& text) {
-    zonkle::writeLogLine(("robot: " + text).toStdString());
+QAction* startAtLogin() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* menu = qobject_cast<QMenu*>(window)) {
+            emit menu->aboutToShow();
+            for (QAction* item : menu->actions()) {
+                if (item->text() == u"Start at Login") {
+                    return item;
+                }
+            }
+        }
+    }
+    qFatal("the tray menu has no Start at Login");
 }
 
-class PanelUser final : public QObject {
-public:
-    explicit PanelUser(QObject* parent) : QObject(parent), input(STDIN_FILENO, QSocketNotifier::Read) {
-        connect(&input, &QSocketNotifier::activated, this, [this] { readActions(); });
-        panel()->installEventFilter(this);
-        say("ready " + panel()->findChild<QAbstractButton*>(QStringLiteral("quitButton"))->text());
+void perform(const QByteArray& action) {
+    if (action == "login?") {
+        zonkle::writeLogLine(startAtLogin()->isChecked() ? "robot: start at login on" : "robot: start at login off");
+        return;
     }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show) {
-            say("panel shown");
-        }
-        return QObject::eventFilter(watched, event);
+    if (action == "login") {
+        startAtLogin()->trigger();
+        zonkle::writeLogLine("robot: login done");
+        return;
     }
-
-private:
-    void readActions() {
-        char chunk[256];
-        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (got <= 0) {
-            input.setEnabled(false);
-            return;
-        }
-        received.append(chunk, got);
-        for (qsizetype end = received.indexOf('\n'); end >= 0; end = received.indexOf('\n')) {
-            perform(received.left(end));
-            received.remove(0, end + 1);
-        }
-    }
-
-    void perform(const QByteArray& action) {
-        static const std::map<QByteArray, std::pair<const char*, Qt::Key>> presses{
-            {"slider-right", {"sensitivitySlider", Qt::Key_Right}},
-            {"slider-left", {"sensitivitySlider", Qt::Key_Left}},
-            {"next-sound", {"soundPicker", Qt::Key_Down}},
-            {"toggle-pause", {"pauseSwitch", Qt::Key_Space}}};
-        const auto press = presses.find(action);
-        if (press == presses.end()) {
-            qFatal("unknown robot action %s", action.constData());
-        }
-        QTest::keyClick(panel()->findChild<QWidget*>(QString::fromLatin1(press->second.first)), press->second.second);
-        say(QString::fromLatin1(action) + " done");
-    }
-
-    QSocketNotifier input;
-    QByteArray received;
-};
+    static const std::map<QByteArray, std::pair<const char*, Qt::Key>> presses{
+        {"slider-right", {"sensitivitySlider", Qt::Key_Right}},
+        {"slider-left", {"sensitivitySlider", Qt::Key_Left}},
+        {"next-sound", {"soundPicker", Qt::Key_Down}},
+        {"toggle-pause", {"pauseSwitch", Qt::Key_Space}}};
+    const auto& [name, key] = presses.at(action);
+    QTest::keyClick(control(name), key);
+    zonkle::writeLogLine("robot: " + action.toStdString() + " done");
+}
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    return zonkle::runApplication(argc, argv, [](zonkle::ZonkleApp& app) { new PanelUser(&app); });
+    QFile input;
+    return zonkle::runApplication(argc, argv, [&input](zonkle::ZonkleApp& app) {
+        input.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
+        auto* notifier = new QSocketNotifier(input.handle(), QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, [&input, notifier] {
+            const QByteArray line = input.readLine();
+            line.isEmpty() ? notifier->setEnabled(false) : perform(line.trimmed());
+        });
+        const auto* quit = static_cast<QAbstractButton*>(control("quitButton"));
+        zonkle::writeLogLine("robot: ready " + quit->text().toStdString());
+    });
 }

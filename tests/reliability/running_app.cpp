@@ -53,10 +53,8 @@ bool RunningApp::waitForLine(const QByteArray& line) {
 
 int RunningApp::waitForExit() {
     waitFor([&] { return process.state() == QProcess::NotRunning; });
-    output += process.readAllStandardOutput();
-    errors += process.readAllStandardError();
-    return process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
-                                                                                                   : -1;
+    const bool exited = process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit;
+    return exited ? process.exitCode() : -1;
 }
 
 } // namespace zonkle::test

@@ -1,10 +1,6 @@
 #include "sandbox.h"
 
-#include <filesystem>
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -14,7 +10,18 @@
 
 namespace zonkle::test {
 
-Sandbox::Sandbox() {
+bool eventually(const std::function<bool()>& condition) {
+    const QDeadlineTimer deadline(std::chrono::minutes(1));
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(20); // polling a file: nothing to wait on
+    }
+    return true;
+}
+
+Sandbox::Sandbox() : root(QDir::tempPath() + "/zonkle sandbox-XXXXXX") {
     for (const char* directory : {"bin", "libexec/zonkle", "config/Zonkle", "home", "records"}) {
         QDir().mkpath(path(QString::fromLatin1(directory)));
     }
@@ -31,14 +38,13 @@ void Sandbox::writeSettings(const QByteArray& contents) const {
     file.write(contents);
 }
 
-QByteArray Sandbox::settingsBytes() const {
-    QFile file(settingsPath());
+QByteArray fileContents(const QString& path) {
+    QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QList<QByteArray> Sandbox::recorded() const {
-    QFile file(path("records/stdin.txt"));
-    QList<QByteArray> lines = file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>{""};
+    QList<QByteArray> lines = fileContents(path("records/stdin.txt")).split('\n');
     lines.removeLast(); // after the last line feed
     return lines;
 }
@@ -55,30 +61,6 @@ QProcessEnvironment Sandbox::environment(const QString& daemonActions) const {
     environment.insert("ZONKLE_TEST_DAEMON_ACTIONS", daemonActions);
     environment.insert("ZONKLE_TEST_DAEMON_RECORD", path("records/stdin.txt"));
     return environment;
-}
-
-bool eventually(const std::function<bool()>& condition) {
-    const QDeadlineTimer deadline(std::chrono::minutes(1));
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(20); // polling a file: nothing to wait on
-    }
-    return true;
-}
-
-void becomeNobody() {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) {
-        ::_exit(127);
-    }
-}
-
-void Sandbox::giveToNobody() const {
-    ::chmod(root.path().toLocal8Bit().constData(), 0755);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path().toStdString())) {
-        ASSERT_EQ(::chown(entry.path().c_str(), nobody, nobody), 0);
-    }
 }
 
 } // namespace zonkle::test

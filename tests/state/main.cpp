@@ -3,25 +3,16 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
-
-#include "test_support.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (const auto exitCode = zonkle::test::runHelperMode(argc, argv)) {
-        return *exitCode;
-    }
-
     // Whatever a test does, this process never touches the user's real settings file.
     QTemporaryDir configHome;
     if (!configHome.isValid()) {
         return EXIT_FAILURE;
     }
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configHome.path());
-
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

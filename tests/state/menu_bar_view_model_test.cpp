@@ -1,225 +1,131 @@
-#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
-#include <memory>
-#include <string>
-#include <type_traits>
-#include <variant>
-#include <vector>
 
 #include <QCoreApplication>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include "recording_daemon_client.h"
 #include "state/menu_bar_view_model.h"
-#include "test_support.h"
 
 namespace zonkle {
 namespace {
 
-constexpr int eventLoopTimeoutMs = 30'000;
+using Lines = std::vector<std::string>;
+using Health = MenuBarViewModel::DetectorHealth;
 const InboundEvent hit{"event", "hit", std::nullopt};
 
-// A view model on a recording client; the client, the settings source and the log sink all
-// write into one journal, so that the order of their calls shows.
-class ViewModelTest : public testing::Test {
-protected:
-    std::unique_ptr<MenuBarViewModel> makeViewModel(MenuBarViewModel::SettingsSource source) {
-        return std::make_unique<MenuBarViewModel>(client, std::move(source), [this](std::string_view line) {
-            log.emplace_back(line);
-            journal.push_back("log " + std::string(line));
-        });
-    }
+// Stands in for the daemon link; it, the settings source and the log write into one journal.
+struct RecordingClient final : DaemonClient {
+    explicit RecordingClient(Lines& journal) : journal(journal) {}
+    void start() override { journal.push_back(onEventReceived && onDetectorFailed ? "start" : "start uncalled"); }
+    void send(const OutboundCommand& command) override { sent.push_back(command); }
+    void stop() override { journal.push_back("stop"); }
+    Lines& journal;
+    std::vector<OutboundCommand> sent;
+};
+
+struct ViewModelTest : testing::Test {
     std::unique_ptr<MenuBarViewModel> makeViewModel(const SettingsValues& stored = {}) {
-        return makeViewModel([this, stored] {
-            journal.push_back("read settings");
-            return stored;
-        });
+        auto viewModel = std::make_unique<MenuBarViewModel>(
+            client, [this, stored] { return journal.push_back("read"), stored; },
+            [this](std::string_view line) { journal.emplace_back(line); });
+        return viewModel;
     }
-
-    // As the client does with a decoded event, on the main thread.
-    void deliver(const InboundEvent& event) { client->onEventReceived(event); }
-
     // Runs the main event loop until every task queued so far has run.
-    static bool drainEventLoop() {
+    static void drainEventLoop() {
         bool drained = false;
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [&] { drained = true; }, Qt::QueuedConnection);
-        return QTest::qWaitFor([&] { return drained; }, eventLoopTimeoutMs);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return drained; }, 30'000));
     }
-
-    std::vector<std::string> journal;
-    std::vector<std::string> log;
-    std::shared_ptr<test::RecordingDaemonClient> client = std::make_shared<test::RecordingDaemonClient>(journal);
+    Lines journal;
+    std::shared_ptr<RecordingClient> client = std::make_shared<RecordingClient>(journal);
 };
 
-TEST_F(ViewModelTest, startsTheClientThenReadsAndSendsTheStoredSettingsUnchanged) {
-    auto viewModel = makeViewModel({7.25, "kazoo", true});
-
-    const std::vector<std::string> expected{"start with callback", "read settings",
-                                            "log Syncing Config -> Sensitivity: 7.25, Sound: kazoo, Paused: true",
-                                            "send config"};
-    EXPECT_EQ(journal, expected);
+TEST_F(ViewModelTest, startsTheClientThenReadsAndSendsTheStoredSettingsAndStopsItWhenDestroyed) {
+    makeViewModel({7.25, "kazoo", true}).reset();
+    EXPECT_EQ(journal,
+              (Lines{"start", "read", "Syncing Config -> Sensitivity: 7.25, Sound: kazoo, Paused: true", "stop"}));
     EXPECT_EQ(client->sent, (std::vector<OutboundCommand>{{"config", 7.25, "kazoo", true}}));
-    viewModel.reset();
-    EXPECT_EQ(journal.back(), "stop");
 }
 
-TEST_F(ViewModelTest, firstConfigUsesPanelDefaultsWhenNothingIsStored) {
-    QTemporaryDir dir;
-    auto viewModel =
-        makeViewModel([&] { return SettingsStore::readDirect(*test::openSettings(dir.filePath("none"))); });
-
-    EXPECT_EQ(client->sent, (std::vector<OutboundCommand>{{"config", 0.5, "default", false}}));
-    EXPECT_EQ(log, std::vector<std::string>{"Syncing Config -> Sensitivity: 0.5, Sound: default, Paused: false"});
-}
-
-TEST_F(ViewModelTest, sendsEveryPushEvenWithIdenticalValues) {
+TEST_F(ViewModelTest, sendsEveryPushUnchangedAndLogsTheSensitivityAsTheShortestDecimal) {
+    const std::vector<std::pair<double, std::string>> cases{
+        {0.5, "0.5"},    {0.5, "0.5"},    {0.0, "0.0"},
+        {-0.0, "-0.0"},  {2.0, "2.0"},    {0.1 + 0.2, "0.30000000000000004"},
+        {1e-5, "1e-05"}, {1e16, "1e+16"}, {std::numeric_limits<double>::max(), "1.7976931348623157e+308"}};
     auto viewModel = makeViewModel();
-    viewModel->syncConfig(0.5, "default", false);
-    viewModel->syncConfig(0.5, "default", false);
-    EXPECT_EQ(client->sent, std::vector<OutboundCommand>(3, {"config", 0.5, "default", false}));
-    EXPECT_EQ(log.size(), 3u);
-}
-
-TEST_F(ViewModelTest, countsEveryHitOneLoopTurnAfterItsDeliveryEvenWhilePaused) {
-    auto viewModel = makeViewModel({0.5, "default", true});
-    log.clear();
-    QSignalSpy counts(viewModel.get(), &MenuBarViewModel::hitCountChanged);
-
-    deliver(hit);
-    deliver({"event", "pong", std::nullopt});
-    deliver(hit);
-    EXPECT_EQ(viewModel->hitCount(), 0) << "handled inside the callback";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return viewModel->hitCount() == 2; }, eventLoopTimeoutMs));
-
-    const std::vector<std::string> expected{"Hit detected by Go daemon! #1", "Ping/Pong test successful.",
-                                            "Hit detected by Go daemon! #2"};
-    EXPECT_EQ(log, expected);
-    ASSERT_EQ(counts.count(), 2);
-    EXPECT_EQ(counts.at(1).at(0), 2);
-    EXPECT_EQ(viewModel->property("hitCount"), 2);
-}
-
-TEST_F(ViewModelTest, dropsEventsQueuedOrDeliveredAfterItsDestruction) {
-    auto viewModel = makeViewModel();
-    log.clear();
-    deliver(hit);
-    viewModel.reset();
-    deliver(hit);
-    ASSERT_TRUE(drainEventLoop());
-    EXPECT_TRUE(log.empty());
-}
-
-TEST_F(ViewModelTest, logsAndCountsRecognisedEventsAndIgnoresAllOthers) {
-    struct Case {
-        InboundEvent event;
-        std::string logLine; // empty: none
-    };
-    const std::vector<Case> cases{
-        {{"event", "hit", "ignored"}, "Hit detected by Go daemon! #1"},
-        {{"event", "pong", std::nullopt}, "Ping/Pong test successful."},
-        {{"error", "boom", "disk full"}, "Error: Optional(\"boom\")"},
-        {{"error", std::nullopt, "disk full"}, "Error: nil"},
-        {{"error", "say \"hi\"\\\n\r\t", std::nullopt}, "Error: Optional(\"say \\\"hi\\\"\\\\\\n\\r\\t\")"},
-        {{"error", std::string("\x1b[31m\0\x7f", 7), std::nullopt}, "Error: Optional(\"\\u{1b}[31m\\0\\u{7f}\")"},
-        {{"hit", std::nullopt, std::nullopt}, ""},
-        {{"event", std::nullopt, "hit"}, ""},
-        {{"EVENT", "hit", std::nullopt}, ""},
-        {{"event", "Hit", std::nullopt}, ""},
-        {{"event", "hit ", std::nullopt}, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.event.type + " / " + c.event.action.value_or("(none)"));
-        auto viewModel = makeViewModel();
-        log.clear();
-        viewModel->handleEvent(c.event);
-        EXPECT_EQ(log, c.logLine.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.logLine});
-        EXPECT_EQ(viewModel->hitCount(), c.logLine.starts_with("Hit") ? 1 : 0);
+    for (const auto& [sensitivity, text] : cases) {
+        viewModel->syncConfig(sensitivity, "fart", false);
+        EXPECT_EQ(journal.back(), "Syncing Config -> Sensitivity: " + text + ", Sound: fart, Paused: false");
+        EXPECT_EQ(client->sent.back(), (OutboundCommand{"config", sensitivity, "fart", false}));
     }
-    EXPECT_EQ(client->sent.size(), cases.size()) << "events never send anything";
+    EXPECT_EQ(client->sent.size(), cases.size() + 1);
 }
 
-TEST_F(ViewModelTest, showsTheDetectorsHealthFromItsReportsInTheirOrder) {
-    using Health = MenuBarViewModel::DetectorHealth;
-    using Report = std::variant<InboundEvent, DetectorFailure>;
+TEST_F(ViewModelTest, dropsEventsDeliveredOrQueuedAfterItsDestruction) {
+    auto viewModel = makeViewModel();
+    journal.clear();
+    client->onEventReceived(hit);
+    viewModel.reset();
+    client->onEventReceived(hit);
+    drainEventLoop();
+    EXPECT_EQ(journal, Lines{"stop"});
+}
+
+// Each case's reports reach the view model through the client's callbacks, one loop turn later;
+// those of type "exited" and "not started" stand for the client's failure reports.
+TEST_F(ViewModelTest, logsCountsAndShowsTheDetectorsHealthFromItsReportsInOrderAndIgnoresAllOthers) {
     const InboundEvent noSensor{"error", "no_sensor", "no accelerometer"};
     const InboundEvent noAudio{"error", "no_audio", "no microphone"};
     const InboundEvent pong{"event", "pong", std::nullopt};
-    const DetectorFailure exited{DetectorFailure::Kind::Exited, "exited with status 3"};
+    const std::string sensorLine = "Error: Optional(\"no_sensor\")", audioLine = "Error: Optional(\"no_audio\")";
     struct Case {
-        const char* behaviour;
-        std::vector<Report> reports;
-        Health health;
-        QString detail;
-        int changes;
+        std::vector<InboundEvent> reports;
+        Lines log;
+        Health health = Health::Healthy;
+        QString detail = {};
+        int healthChanges = 0;
     };
     const std::vector<Case> cases{
-        {"startsHealthy", {hit}, Health::Healthy, "", 0},
-        {"noSensor", {noSensor}, Health::NoSensor, "no accelerometer", 1},
-        {"noAudio", {noAudio}, Health::NoAudio, "no microphone", 1},
-        {"noSensorWinsOverLaterNoAudio", {noSensor, noAudio}, Health::NoSensor, "no accelerometer", 1},
-        {"noSensorReplacesNoAudio", {noAudio, noSensor}, Health::NoSensor, "no accelerometer", 2},
-        {"pongMakesHealthyAgain", {noSensor, noAudio, pong}, Health::Healthy, "", 2},
-        {"otherErrorsAndCasesDoNotCount",
-         {InboundEvent{"error", "boom", "x"}, InboundEvent{"event", "no_sensor", {}},
-          InboundEvent{"error", "No_Sensor", {}}},
-         Health::Healthy,
-         "",
-         0},
-        {"noSensorWithoutMessage", {InboundEvent{"error", "no_sensor", {}}}, Health::NoSensor, "", 1},
-        {"exitAfterItsLastEvents", {noSensor, exited}, Health::Exited, "exited with status 3", 2},
-        {"launchFailure",
-         {DetectorFailure{DetectorFailure::Kind::NotStarted, "Permission denied"}},
-         Health::NotStarted,
-         "Permission denied",
-         1},
-    };
+        {{{"event", "hit", "x"}, hit}, {"Hit detected by Go daemon! #1", "Hit detected by Go daemon! #2"}},
+        {{pong}, {"Ping/Pong test successful."}},
+        {{{"error", "boom", "disk full"}, {"error", {}, "x"}}, {"Error: Optional(\"boom\")", "Error: nil"}},
+        {{{"error", "say \"hi\"\\\n\r\t", {}}}, {"Error: Optional(\"say \\\"hi\\\"\\\\\\n\\r\\t\")"}},
+        {{{"error", std::string("\x1b[31m\0\x7f", 7), {}}}, {"Error: Optional(\"\\u{1b}[31m\\0\\u{7f}\")"}},
+        {{{"hit", {}, {}},
+          {"event", {}, "hit"},
+          {"EVENT", "hit", {}},
+          {"event", "Hit", {}},
+          {"event", "no_sensor", {}}},
+         {}},
+        {{noSensor}, {sensorLine}, Health::NoSensor, "no accelerometer", 1},
+        {{noAudio}, {audioLine}, Health::NoAudio, "no microphone", 1},
+        {{noSensor, noAudio}, {sensorLine, audioLine}, Health::NoSensor, "no accelerometer", 1},
+        {{noAudio, noSensor}, {audioLine, sensorLine}, Health::NoSensor, "no accelerometer", 2},
+        {{noSensor, pong}, {sensorLine, "Ping/Pong test successful."}, Health::Healthy, "", 2},
+        {{{"error", "no_sensor", {}}}, {sensorLine}, Health::NoSensor, "", 1},
+        {{noSensor, {"exited", {}, "exited with status 3"}}, {sensorLine}, Health::Exited, "exited with status 3", 2},
+        {{{"not started", {}, "Permission denied"}}, {}, Health::NotStarted, "Permission denied", 1}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.behaviour);
-        auto viewModel = makeViewModel();
-        QSignalSpy changes(viewModel.get(), &MenuBarViewModel::detectorHealthChanged);
-        log.clear();
-        for (const Report& report : c.reports) {
-            std::visit(
-                [&](const auto& r) {
-                    if constexpr (std::is_same_v<std::decay_t<decltype(r)>, InboundEvent>) {
-                        deliver(r);
-                    } else {
-                        client->onDetectorFailed(r);
-                    }
-                },
-                report);
+        auto viewModel = makeViewModel({0.5, "default", true}); // paused: hits still count
+        QSignalSpy healthChanges(viewModel.get(), &MenuBarViewModel::detectorHealthChanged);
+        journal.clear();
+        for (const InboundEvent& report : c.reports) {
+            using Kind = DetectorFailure::Kind;
+            if (report.type == "exited" || report.type == "not started") {
+                client->onDetectorFailed({report.type == "exited" ? Kind::Exited : Kind::NotStarted, *report.message});
+            } else {
+                client->onEventReceived(report);
+            }
         }
-        ASSERT_TRUE(drainEventLoop());
-        EXPECT_EQ(viewModel->detectorHealth(), c.health);
+        EXPECT_EQ(viewModel->hitCount(), 0) << "handled inside the callback";
+        drainEventLoop();
+        EXPECT_EQ(journal, c.log);
+        EXPECT_EQ(viewModel->property("hitCount"), c.log.size() == 2 && c.log[0].starts_with("Hit") ? 2 : 0);
+        EXPECT_EQ(viewModel->property("detectorHealth").value<Health>(), c.health) << c.detail.toStdString();
         EXPECT_EQ(viewModel->property("detectorHealthDetail").toString(), c.detail);
-        EXPECT_EQ(changes.count(), c.changes);
-        // Health changes write nothing of their own: only the events' usual lines appear.
-        for (const auto& line : log) {
-            EXPECT_TRUE(line.starts_with("Error: ") || line.starts_with("Hit") || line.starts_with("Ping")) << line;
-        }
-    }
-}
-
-TEST(MenuBarViewModelText, writesSensitivitiesAsTheShortestDecimalThatReadsBack) {
-    for (int step = 1; step <= 20; ++step) {
-        EXPECT_EQ(MenuBarViewModel::sensitivityText(step / 10.0),
-                  std::to_string(step / 10) + "." + std::to_string(step % 10));
-    }
-    const std::vector<std::pair<double, std::string>> cases{
-        {0.0, "0.0"},
-        {-0.0, "-0.0"},
-        {0.1 + 0.2, "0.30000000000000004"},
-        {7 * 0.1, "0.7000000000000001"},
-        {0.00001, "1e-05"},
-        {1e16, "1e+16"},
-        {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
-    };
-    for (const auto& [value, expected] : cases) {
-        EXPECT_EQ(MenuBarViewModel::sensitivityText(value), expected);
+        EXPECT_EQ(healthChanges.count(), c.healthChanges) << c.detail.toStdString();
     }
 }
 

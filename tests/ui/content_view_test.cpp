@@ -88,7 +88,7 @@ TEST_F(ContentViewTest, switchAndMenuPauseTheSameStoredSettingWithOnePushEach) {
     EXPECT_FALSE(pauseSwitch->isChecked());
     pauseSwitch->setFocus();
     QTest::keyClick(pauseSwitch, Qt::Key_Space);
-    EXPECT_TRUE(store->isPaused());
+    EXPECT_TRUE(store->value(QString::fromLatin1(isPausedKey)).toBool());
     EXPECT_EQ(pushes(),
               (std::vector{config(1.3, "default", false), config(1.3, "default", false), config(1.3, "default", true),
                            config(1.3, "default", false), config(1.3, "default", true)}));
@@ -118,7 +118,7 @@ TEST_F(ContentViewTest, sliderStoresExactTenthsAndTellsScreenReadersTheShownValu
     QTest::keyClick(slider, Qt::Key_Home);
     for (int tenths = 1; tenths <= 20; ++tenths) {
         const double value = QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10).toDouble();
-        EXPECT_EQ(store->sensitivity(), value);
+        EXPECT_EQ(store->value(QString::fromLatin1(sensitivityKey)).toDouble(), value);
         EXPECT_EQ(pushes().back(), config(value, "default", false));
         EXPECT_EQ(child<QLabel>("sensitivityValue")->text(), QString::asprintf("%.1f", value));
         EXPECT_EQ(accessible->text(QAccessible::Value), QString::asprintf("%.1f", value));
@@ -144,7 +144,8 @@ TEST_F(ContentViewTest, storedValuesThePanelDoesNotOfferAreShownAndPushedUnchang
     EXPECT_EQ(pushes().back(), config(5.0, "Fart", false));
     EXPECT_EQ(child<QLabel>("sensitivityValue")->text(), QStringLiteral("5.0"));
     EXPECT_EQ(child<QComboBox>("soundPicker")->currentIndex(), -1);
-    EXPECT_EQ(store->sensitivity(), 5.0) << "placing the slider at its end stores nothing";
+    EXPECT_EQ(store->value(QString::fromLatin1(sensitivityKey)).toDouble(), 5.0)
+        << "placing the slider at its end stores nothing";
 }
 
 TEST_F(ContentViewTest, updateButtonAndMenuItemFollowTheUpdaterAndStartOneCheckPerClick) {

@@ -1,3 +1,5 @@
+#include "pipe.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -9,16 +11,33 @@
 #include <thread>
 #include <unistd.h>
 
-#include "pipe_write.h"
-
 namespace zonkle {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int firstFreeDescriptor = STDERR_FILENO + 1;
 // The kernel wakes a writer when any room frees up, not when the pipe empties, so waiting for
 // an empty pipe (long lines only) checks again at this interval.
 constexpr auto emptyPipeCheckInterval = std::chrono::milliseconds(1);
+
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+// When the process was started with a standard descriptor closed, pipe2 hands out that
+// number; move such an end out of the way.
+std::error_code moveAboveStandardDescriptors(FileDescriptor& end) {
+    if (end.get() >= firstFreeDescriptor) {
+        return {};
+    }
+    const int moved = ::fcntl(end.get(), F_DUPFD_CLOEXEC, firstFreeDescriptor);
+    if (moved < 0) {
+        return lastError();
+    }
+    end.reset(moved);
+    return {};
+}
 
 // Blocks SIGPIPE in the calling thread while alive, so a write to a pipe whose reader has gone
 // fails with EPIPE instead of ending the process, and consumes the SIGPIPE such a write leaves
@@ -97,33 +116,63 @@ bool waitForEmptyPipe(int fd, Clock::time_point deadline) {
 }
 
 // Grows the pipe when it could never hold the line at once.
-int makePipeHold(int fd, std::size_t size) {
+std::error_code makePipeHold(int fd, std::size_t size) {
     const int capacity = ::fcntl(fd, F_GETPIPE_SZ);
     if (capacity < 0 || size <= static_cast<std::size_t>(capacity)) {
-        return 0;
+        return {};
     }
     if (size > INT_MAX || ::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(size)) < 0) {
-        return EMSGSIZE;
+        return std::make_error_code(std::errc::message_size);
     }
-    return 0;
+    return {};
 }
 
 } // namespace
 
-int writeWholeLine(int fd, std::string_view line, std::chrono::milliseconds timeout) {
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        reset(other.release());
+    }
+    return *this;
+}
+
+void FileDescriptor::reset(int newFd) {
+    if (fd >= 0) {
+        // Linux releases the descriptor even when close reports EINTR, so it is never retried.
+        ::close(fd);
+    }
+    fd = newFd;
+}
+
+std::optional<Pipe> makePipe(std::error_code& error) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        error = lastError();
+        return std::nullopt;
+    }
+    Pipe pipe{FileDescriptor(fds[0]), FileDescriptor(fds[1])};
+    error = moveAboveStandardDescriptors(pipe.readEnd);
+    if (!error) {
+        error = moveAboveStandardDescriptors(pipe.writeEnd);
+    }
+    return error ? std::nullopt : std::optional<Pipe>(std::move(pipe));
+}
+
+std::error_code writeWholeLine(int fd, std::string_view line, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
+    const auto timedOut = std::make_error_code(std::errc::resource_unavailable_try_again);
     SigpipeBlock sigpipe;
     // Up to PIPE_BUF bytes a pipe write is atomic: it takes the whole line or fails with EAGAIN.
     const bool atomic = line.size() <= PIPE_BUF;
     if (!atomic) {
-        if (const int error = makePipeHold(fd, line.size())) {
+        if (const auto error = makePipeHold(fd, line.size())) {
             return error;
         }
     }
     std::size_t written = 0;
     while (written < line.size()) {
         if (!atomic && written == 0 && !waitForEmptyPipe(fd, deadline)) {
-            return EAGAIN;
+            return timedOut;
         }
         const ssize_t count = ::write(fd, line.data() + written, line.size() - written);
         if (count >= 0) {
@@ -138,13 +187,13 @@ int writeWholeLine(int fd, std::string_view line, std::chrono::milliseconds time
             if (error == EPIPE) {
                 sigpipe.noteBrokenPipe();
             }
-            return error;
+            return {error, std::generic_category()};
         }
         if (!waitForRoom(fd, deadline)) {
-            return EAGAIN;
+            return timedOut;
         }
     }
-    return 0;
+    return {};
 }
 
 } // namespace zonkle

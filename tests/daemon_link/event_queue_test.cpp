@@ -1,0 +1,39 @@
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+#include "daemon_link/event_queue.h"
+#include "test_main_thread.h"
+
+namespace zonkle {
+namespace {
+
+// A pusher is held back, waiting on the queue's lock, by 4 small events (the count bound) or
+// by 3 large ones (the byte bound); taking events or closing the queue lets it go on.
+TEST(EventQueue, holdsThePusherBackAtEitherBoundUntilEventsAreTakenOrItIsClosed) {
+    for (const auto& [messageSize, held] : {std::pair<std::size_t, int>{1, 4}, {1500, 3}}) {
+        EventQueue queue(4, 4096);
+        std::atomic<int> pushed = 0;
+        std::atomic<pid_t> pusher = 0;
+        std::thread thread([&] {
+            pusher = ::gettid();
+            for (int i = 0; i < 50; ++i, ++pushed) {
+                queue.push({{"event", "hit", std::string(messageSize, 'm')}});
+            }
+        });
+        const auto waiting = [&] {
+            return test::eventually([&] { return pushed == 50 || (pusher != 0 && test::waitsOnALock(pusher)); });
+        };
+        ASSERT_TRUE(waiting());
+        EXPECT_EQ(pushed, held) << messageSize;
+        EXPECT_EQ(queue.take(2).events.size(), 2u);
+        EXPECT_TRUE(test::eventually([&] { return pushed > held; }));
+        queue.close();
+        thread.join();
+        EXPECT_TRUE(queue.take(50).events.empty());
+    }
+}
+
+} // namespace
+} // namespace zonkle
