@@ -24,9 +24,7 @@ public:
     RunningApp(const Sandbox& sandbox, const QStringList& command, const QString& daemonActions = {},
                const std::function<void()>& inChild = {}) {
         process.setProcessEnvironment(sandbox.environment(daemonActions));
-        if (inChild) {
-            process.setChildProcessModifier(inChild);
-        }
+        process.setChildProcessModifier(inChild);
         process.start(sandbox.path("bin/" + command.first()), command.mid(1));
         process.waitForStarted();
     }
@@ -38,21 +36,15 @@ public:
     // False once the program has ended without the condition holding.
     bool waitFor(const std::function<bool()>& condition) {
         const QDeadlineTimer deadline(std::chrono::minutes(1));
-        for (;;) {
-            const bool ended = process.state() == QProcess::NotRunning;
+        for (bool ended = false; !ended && !deadline.hasExpired(); process.waitForReadyRead(20)) {
+            ended = process.state() == QProcess::NotRunning; // before the last read
             output += process.readAllStandardOutput();
             errors += process.readAllStandardError();
             if (condition()) {
                 return true;
             }
-            if (ended || deadline.hasExpired()) {
-                return false;
-            }
-            process.waitForReadyRead(20);
         }
-    }
-    bool waitForLine(const QByteArray& line) {
-        return waitFor([&] { return lines().contains(line); });
+        return false;
     }
     // The exit status, or -1 after a crash, a signal or no end in time.
     int waitForExit() {

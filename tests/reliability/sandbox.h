@@ -44,12 +44,12 @@ public:
         return lines;
     }
 
-    // The platform and locale below, no display, this sandbox's directories, the test daemon doing
+    // Offscreen, no display, the locale below, this sandbox's directories, the test daemon doing
     // `daemonActions`.
     QProcessEnvironment environment(const QString& daemonActions = {}) const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("DISPLAY");
-        environment.insert("QT_QPA_PLATFORM", platform);
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("LC_ALL", locale);
         environment.insert("HOME", path("home"));
         environment.insert("XDG_CONFIG_HOME", path("config"));
@@ -58,7 +58,6 @@ public:
         environment.insert("ZONKLE_TEST_DAEMON_RECORD", path("stdin.txt"));
         return environment;
     }
-    QString platform = QStringLiteral("offscreen");
     QString locale = QStringLiteral("C.UTF-8");
 
 private:
