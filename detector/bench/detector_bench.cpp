@@ -55,13 +55,11 @@ bool setTuning(Options& options, const std::string& assignment) {
         {"mic.baseDb", &options.onset.baseDb},
         {"mic.slopeDb", &options.onset.slopeDb},
         {"mic.riseDb", &options.onset.riseDb},
-        {"mic.decayDb", &options.onset.decayDb},
-        {"mic.decayWindow", &options.onset.decayWindowSeconds},
+        {"mic.decisionBase", &options.onset.decisionBase},
+        {"mic.decisionSlope", &options.onset.decisionSlope},
         {"mic.floorUp", &options.onset.floorUpSeconds},
         {"mic.floorDown", &options.onset.floorDownSeconds},
         {"mic.lowHz", &options.onset.lowHz},
-        {"mic.highHz", &options.onset.highHz},
-        {"mic.maxBrightnessDb", &options.onset.maxBrightnessDb},
     };
     const auto it = fields.find(name);
     if (it == fields.end()) {
@@ -72,10 +70,6 @@ bool setTuning(Options& options, const std::string& assignment) {
 }
 
 bool setTuningInteger(Options& options, const std::string& assignment) {
-    if (assignment.starts_with("mic.decayFrames=")) {
-        options.onset.decayFrames = std::stoi(assignment.substr(16));
-        return true;
-    }
     if (assignment.starts_with("mic.riseFrames=")) {
         options.onset.riseFrames = std::stoi(assignment.substr(15));
         return true;

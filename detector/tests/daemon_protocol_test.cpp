@@ -1,5 +1,6 @@
 // The daemon's side of the protocol, exercised through the real binary and real pipes, with
 // accelerometer replays from CSV files and sounds written to WAV files.
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -71,6 +72,8 @@ TEST(DaemonProtocol, reportsEachKnockOnceUnlessPausedAndIgnoresBadLines) {
         EXPECT_EQ(lines, std::vector<std::string>(c.hits, hitLine)) << c.bytes;
         EXPECT_NE(daemon.output().find(std::to_string(c.hits) + " hit(s) reported"), std::string::npos);
         EXPECT_NE(daemon.output().find(c.explained), std::string::npos);
+        // The replay line for measuring tools, at the first knock's reading.
+        EXPECT_EQ(daemon.output().find("\nhit at 1.000000 s\n") != std::string::npos, c.hits > 0);
     }
 }
 
@@ -84,7 +87,12 @@ TEST(DaemonProtocol, playsTheChosenSoundAndDefaultForAnUnknownName) {
         replay(daemon, R"({"cmd":"config","sound":")" + sound + "\"}\n");
         double rate = 0.0;
         std::string why;
-        EXPECT_EQ(WavReader::readAll(out, rate, why).size(), bank.find(sound).size()) << sound << why;
+        const auto played = WavReader::readAll(out, rate, why);
+        EXPECT_EQ(rate, WavFileSink::fileRateHz) << why;
+        // On the replay's timeline: silence until the hit at 1 s, then the whole sound.
+        const auto start = static_cast<std::size_t>(WavFileSink::fileRateHz);
+        ASSERT_EQ(played.size(), start + bank.find(sound).size()) << sound;
+        EXPECT_TRUE(std::all_of(played.begin(), played.begin() + start, [](float s) { return s == 0.0f; }));
     }
     EXPECT_EQ(bank.find("no-such-sound").size(), bank.find("default").size());
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +22,9 @@
 #include "sound/null_audio_sink.h"
 #include "sound/sound_bank.h"
 #include "sound/sound_player.h"
+#include "sound/timeline_wav_sink.h"
 #include "sound/wav_file_sink.h"
+#include "wav/wav_reader.h"
 
 namespace thwack {
 
@@ -45,6 +48,28 @@ void note(const char* format, ...) {
     line += text.data();
     line += '\n';
     std::fputs(line.c_str(), stderr);
+}
+
+// The two replay lines on standard error are an interface for measuring tools, so they carry
+// no prefix: "hit at <seconds> s" and "replay finished".
+void replayLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+void replayLine(const char* format, ...) {
+    std::array<char, 128> text{};
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text.data(), text.size() - 1, format, args);
+    va_end(args);
+    std::string line = text.data();
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
+}
+
+// A replay's sounds are written at the input's own rate, so the two files line up sample for sample.
+int timelineRate(const InputChoice& input) {
+    std::string why;
+    const auto reader = input.kind == InputChoice::Kind::wavFile ? WavReader::open(input.path, why) : nullptr;
+    return reader ? static_cast<int>(std::lround(reader->sampleRate())) : WavFileSink::fileRateHz;
 }
 
 std::unique_ptr<AudioSink> openSink(const AudioChoice& choice, std::string& why) {
@@ -115,8 +140,13 @@ int Daemon::run(int inFd, int outFd) {
 std::unique_ptr<Sensor> Daemon::startUp() {
     silenceAlsaDiagnostics();
     std::string audioWhy;
-    auto sink = openSink(audio, audioWhy);
-    if (sink) {
+    if (audio.kind == AudioChoice::Kind::wavFile && input.isFile()) {
+        timeline = TimelineWavSink::open(audio.target, timelineRate(input), audioWhy);
+        if (timeline) {
+            note("sounds go to %s", timeline->description().c_str());
+            sounds = std::make_unique<SoundBank>(timeline->sampleRate());
+        }
+    } else if (auto sink = openSink(audio, audioWhy)) {
         note("sounds go to %s", sink->description().c_str());
         sounds = std::make_unique<SoundBank>(sink->sampleRate());
         player = std::make_unique<SoundPlayer>(std::move(sink));
@@ -130,11 +160,11 @@ std::unique_ptr<Sensor> Daemon::startUp() {
         note("no sensor: %s", sensorWhy.c_str());
         writer->error("no_sensor", "No accelerometer or microphone found: " + sensorWhy);
     }
-    if (!player) {
+    if (!sounds) {
         note("no sound output: %s", audioWhy.c_str());
         writer->error("no_audio", "No sound output, hits are still reported: " + audioWhy);
     }
-    if (sensor && player) {
+    if (sensor && sounds) {
         writer->pong();
     }
     return sensor;
@@ -197,7 +227,7 @@ void Daemon::sense(std::unique_ptr<Sensor> sensor) {
                 continue;
             }
             note("sensing with %s", sensor->description().c_str());
-            if (player) {
+            if (sounds) {
                 writer->pong();
             }
         }
@@ -221,7 +251,11 @@ void Daemon::sense(std::unique_ptr<Sensor> sensor) {
                 const std::lock_guard lock(mutex);
                 reported = hitsReported;
             }
-            note("replay finished, %zu hit(s) reported", reported);
+            if (timeline) {
+                timeline->finish();
+            }
+            note("%zu hit(s) reported", reported);
+            replayLine("replay finished");
             waitForStop();
             break;
         }
@@ -246,7 +280,11 @@ double Daemon::onHit(double streamSeconds, bool replay) {
     }
     writer->hit();
     if (replay) {
-        note("hit at %.3f s", streamSeconds);
+        replayLine("hit at %.6f s", streamSeconds);
+    }
+    if (timeline) {
+        timeline->play(sounds->find(current.sound), streamSeconds);
+        return sounds->seconds(current.sound);
     }
     if (!player) {
         return 0.0;

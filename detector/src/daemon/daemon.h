@@ -17,6 +17,7 @@ namespace thwack {
 class EventWriter;
 class SoundBank;
 class SoundPlayer;
+class TimelineWavSink;
 
 // thwack-core-daemon: reads commands, senses hits on a thread of its own, reports them and
 // plays the chosen sound. Runs until "quit", the end of its input, or SIGTERM, SIGINT or SIGHUP.
@@ -48,6 +49,7 @@ private:
     std::unique_ptr<EventWriter> writer;
     std::unique_ptr<SoundBank> sounds;
     std::unique_ptr<SoundPlayer> player;
+    std::unique_ptr<TimelineWavSink> timeline; // replays into a WAV file
 
     std::mutex mutex;
     std::condition_variable changed;
