@@ -24,6 +24,9 @@ using namespace std::chrono_literals;
 
 // A desktop session may start its tray after the applications it launches.
 constexpr auto systemTrayWait = 5s;
+// Desktops that offer both kinds of tray start them together, and StatusNotifierItem is the
+// better one (the host's own menu and theme); an XEmbed tray alone is taken after this.
+constexpr auto statusNotifierGrace = 2s;
 
 } // namespace
 
@@ -35,10 +38,6 @@ ZonkleApp::ZonkleApp(QObject* parent)
     // opening it again.
     panel.setWindowFlags(Qt::Popup);
     panel.setAttribute(Qt::WA_NoMouseReplay);
-
-    trayIcon.setIcon(menuBarIcon(QGuiApplication::palette()));
-    trayIcon.setToolTip(panel.windowTitle());
-    connect(&panel, &QWidget::windowTitleChanged, &trayIcon, &QSystemTrayIcon::setToolTip);
     QAction* startAtLogin = trayMenu.addCheckItem(tr("Start at Login"), autostart.isEnabled(), [this](bool on) {
         if (!autostart.setEnabled(on)) {
             std::fprintf(stderr, "Zonkle: cannot %s %s\n", on ? "write" : "remove", qPrintable(autostart.entryPath()));
@@ -50,24 +49,42 @@ ZonkleApp::ZonkleApp(QObject* parent)
         const QSignalBlocker blocker(startAtLogin);
         startAtLogin->setChecked(autostart.isEnabled());
     });
-    trayIcon.setContextMenu(&trayMenu);
     // A change of the desktop's theme arrives as a new application palette.
     QCoreApplication::instance()->installEventFilter(this);
-    connect(&trayIcon, &QSystemTrayIcon::activated, this, &ZonkleApp::onTrayActivated);
 
-    // On X11, Qt embeds the icon as soon as a tray appears, also one that starts later, so there
-    // is nothing to poll: one look after the wait decides whether the panel needs a window.
-    // Elsewhere (offscreen, say) nothing can watch for a later tray.
-    const bool trayMayAppear = QGuiApplication::platformName() == QLatin1String("xcb");
-    if (QSystemTrayIcon::isSystemTrayAvailable() || trayMayAppear) {
-        trayIcon.show();
-    }
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        QTimer::singleShot(systemTrayWait, this, &ZonkleApp::fallBackWithoutSystemTray);
-    }
+    connect(&trayHosts, &TrayHostWatcher::statusNotifierHostAppeared, this, &ZonkleApp::makeTrayIcon);
+    connect(&trayHosts, &TrayHostWatcher::xembedTrayAppeared, this,
+            [this] { QTimer::singleShot(statusNotifierGrace, this, &ZonkleApp::makeTrayIcon); });
+    trayHosts.start();
+    QTimer::singleShot(systemTrayWait, this, [this] {
+        if (trayIcon == nullptr) {
+            std::fprintf(stderr, "Zonkle: no system tray found, so the panel is shown in a window instead.\n");
+            std::fflush(stderr);
+            showPanelInWindow();
+        }
+    });
 }
 
 ZonkleApp::~ZonkleApp() = default;
+
+void ZonkleApp::makeTrayIcon() {
+    if (trayIcon != nullptr) {
+        return;
+    }
+    trayIcon = std::make_unique<QSystemTrayIcon>(menuBarIcon(QGuiApplication::palette()));
+    trayIcon->setToolTip(panel.windowTitle());
+    connect(&panel, &QWidget::windowTitleChanged, trayIcon.get(), &QSystemTrayIcon::setToolTip);
+    trayIcon->setContextMenu(&trayMenu);
+    connect(trayIcon.get(), &QSystemTrayIcon::activated, this, &ZonkleApp::onTrayActivated);
+    trayIcon->show();
+    // The window stood in for the missing tray; from now on the panel opens under the icon.
+    if (panelIsWindow) {
+        panelIsWindow = false;
+        panel.removeEventFilter(this);
+        panel.hide();
+        panel.setWindowFlags(Qt::Popup);
+    }
+}
 
 void ZonkleApp::onTrayActivated(QSystemTrayIcon::ActivationReason reason) {
     // A left or middle press opens or closes the panel; the right one opens the menu, which
@@ -97,7 +114,7 @@ void ZonkleApp::togglePanel() {
         return;
     }
     // The icon's place is known only once the tray has embedded it, so it is asked now.
-    const QRect icon = trayIcon.geometry();
+    const QRect icon = trayIcon != nullptr ? trayIcon->geometry() : QRect();
     const QRect anchor = icon.isEmpty() ? QRect(QCursor::pos(), QSize(0, 0)) : icon;
     const QPoint anchorCentre(anchor.x() + anchor.width() / 2, anchor.y() + anchor.height() / 2);
     QScreen* screen = QGuiApplication::screenAt(anchorCentre);
@@ -107,14 +124,6 @@ void ZonkleApp::togglePanel() {
     panel.adjustSize();
     panel.move(popupGeometry(panel.size(), anchor, screen->availableGeometry()).topLeft());
     panel.show();
-}
-
-void ZonkleApp::fallBackWithoutSystemTray() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        std::fprintf(stderr, "Zonkle: no system tray found, so the panel is shown in a window instead.\n");
-        std::fflush(stderr);
-        showPanelInWindow();
-    }
 }
 
 void ZonkleApp::showPanelInWindow() {
@@ -127,7 +136,9 @@ void ZonkleApp::showPanelInWindow() {
 
 bool ZonkleApp::eventFilter(QObject* watched, QEvent* event) {
     if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange) {
-        trayIcon.setIcon(menuBarIcon(QGuiApplication::palette()));
+        if (trayIcon != nullptr) {
+            trayIcon->setIcon(menuBarIcon(QGuiApplication::palette()));
+        }
     }
     // Closing the window is the only way out besides Quit when there is no tray icon.
     if (watched == &panel && event->type() == QEvent::Close && panelIsWindow) {

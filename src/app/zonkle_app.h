@@ -1,10 +1,13 @@
 #pragma once
 
+#include <memory>
+
 #include <QObject>
 #include <QSystemTrayIcon>
 
 #include "autostart.h"
 #include "state/settings_store.h"
+#include "tray_host_watcher.h"
 #include "ui/content_view.h"
 #include "ui/tray_menu.h"
 #include "updates/updater_service.h"
@@ -13,9 +16,9 @@ namespace zonkle {
 
 // The application: the updater, the panel (whose construction launches and configures
 // the detector) and the tray icon that opens the panel, built in that order and kept for
-// the whole run. Where no system tray appears within a few seconds, the panel is shown in
-// an ordinary window instead, and closing that window ends the application. The icon
-// follows the desktop's colours and has a context menu.
+// the whole run. The icon is made once a system tray is there; until then, after a few
+// seconds, the panel is shown in an ordinary window instead, and closing that window ends
+// the application. The icon follows the desktop's colours and has a context menu.
 class ZonkleApp final : public QObject {
     Q_OBJECT
 
@@ -30,9 +33,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void makeTrayIcon();
     void onTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void togglePanel();
-    void fallBackWithoutSystemTray();
     void showPanelInWindow();
 
     UpdaterService updaterService;
@@ -40,7 +43,8 @@ private:
     ContentView panel;
     TrayMenu trayMenu;
     Autostart autostart;
-    QSystemTrayIcon trayIcon;
+    TrayHostWatcher trayHosts;
+    std::unique_ptr<QSystemTrayIcon> trayIcon;
     bool panelIsWindow = false;
 };
 

@@ -1,3 +1,4 @@
+#include <array>
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -8,24 +9,21 @@ namespace zonkle {
 namespace {
 
 TEST(PlatformChoiceTest, waylandSessionsWithXWaylandRunAsX11ClientsUnlessTheUserChose) {
-    const struct {
-        const char *session, *waylandDisplay, *display, *chosen, *expected;
-    } cases[] = {
-        {"wayland", "wayland-0", ":0", nullptr, "xcb"},       {nullptr, "wayland-0", ":1", nullptr, "xcb"},
-        {"wayland", "wayland-0", nullptr, nullptr, ""}, // no XWayland: native Wayland
-        {"wayland", "wayland-0", ":0", "wayland", "wayland"}, {"x11", nullptr, ":0", nullptr, ""},
+    // XDG_SESSION_TYPE, WAYLAND_DISPLAY, DISPLAY, QT_QPA_PLATFORM before and after ("" unset).
+    const std::array<const char*, 5> cases[] = {
+        {"wayland", "wayland-0", ":0", "", "xcb"},
+        {"", "wayland-0", ":1", "", "xcb"},
+        {"wayland", "wayland-0", "", "", ""}, // no XWayland: native Wayland
+        {"wayland", "wayland-0", ":0", "wayland", "wayland"},
+        {"x11", "", ":0", "", ""},
     };
     for (const auto& c : cases) {
-        const auto set = [](const char* name, const char* value) {
-            value != nullptr ? qputenv(name, value) : qunsetenv(name);
-        };
-        set("XDG_SESSION_TYPE", c.session);
-        set("WAYLAND_DISPLAY", c.waylandDisplay);
-        set("DISPLAY", c.display);
-        set("QT_QPA_PLATFORM", c.chosen);
+        for (std::size_t i = 0; i < 4; ++i) {
+            const char* name = std::array{"XDG_SESSION_TYPE", "WAYLAND_DISPLAY", "DISPLAY", "QT_QPA_PLATFORM"}[i];
+            *c[i] != '\0' ? qputenv(name, c[i]) : qunsetenv(name);
+        }
         choosePlatform();
-        EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), c.expected)
-            << (c.session ? c.session : "-") << " " << (c.display ? c.display : "-");
+        EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), c[4]) << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
 }
