@@ -210,14 +210,15 @@ std::vector<double> hitRun(bool relay, long hits, long intervalMicroseconds, dou
     arrivals.reserve(static_cast<std::size_t>(hits));
     QProcess first, cat;
     QProcess& output = relay ? cat : first;
+    QByteArray pending; // counted in bulk, or the harness, not cat, would set the pace of the reference
     QObject::connect(&output, &QProcess::readyReadStandardOutput, [&] {
         const double at = nowNs();
-        while (output.canReadLine()) {
-            const QByteArray line = output.readLine();
-            if (line.contains(relay ? "\"hit\"" : "Hit detected")) {
-                arrivals.push_back(at);
-            }
-        }
+        pending += output.readAllStandardOutput();
+        const qsizetype complete = pending.lastIndexOf('\n') + 1;
+        arrivals.resize(arrivals.size() + static_cast<std::size_t>(pending.first(complete).count(
+                                              relay ? QByteArrayView("\"hit\"") : QByteArrayView("Hit detected"))),
+                        at);
+        pending.remove(0, complete);
     });
     double startupEnd = 0;
     QObject::connect(&first, &QProcess::readyReadStandardError, [&] {

@@ -1,11 +1,12 @@
+#include <array>
+#include <cstdio>
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <unistd.h>
 
 #include "daemon_link/log_line.h"
-#include "test_main_thread.h"
+#include "test_support.h"
 
 namespace zonkle {
 namespace {
@@ -25,32 +26,31 @@ TEST(LogLine, neverBlocksOnAStalledReaderAndLogsHowManyLinesItDropped) {
         }
     });
     EXPECT_EQ(logging.wait_for(test::generousLimit), std::future_status::ready) << "blocked on a full pipe";
-    // Read until the count of dropped lines has come, then once more until the line after it.
-    std::string output;
-    const std::string notice = " log lines dropped while standard output was not being read.";
-    for (const std::string& awaited : {notice, std::string("\nback\n")}) {
-        char chunk[4096];
-        for (ssize_t count;
-             output.find(awaited) == std::string::npos && (count = ::read(pipeEnds[0], chunk, sizeof chunk)) > 0;) {
-            output.append(chunk, static_cast<std::size_t>(count));
-        }
-        if (awaited == notice) {
-            writeLogLine("back");
+    // Every line in order, each run of dropped ones replaced by their count; after the first count
+    // (writing has resumed) a line logged then comes too.
+    FILE* output = ::fdopen(pipeEnds[0], "r");
+    const std::string notice = " log lines dropped while standard output was not being read.\n";
+    int next = 0;
+    bool noticed = false;
+    std::array<char, 256> line{};
+    while (std::fgets(line.data(), line.size(), output) && std::string_view(line.data()) != "back\n") {
+        const std::string_view text(line.data());
+        if (text.ends_with(notice)) {
+            next += std::stoi(line.data());
+            if (!std::exchange(noticed, true)) {
+                writeLogLine("back");
+            }
+        } else if (text == "line " + std::to_string(next) + "\n") {
+            ++next;
+        } else {
+            break; // the line is in `line`
         }
     }
     ::dup2(savedOutput, STDOUT_FILENO);
     ::close(savedOutput);
-    ::close(pipeEnds[0]);
-    // Every line in order, each run of dropped ones replaced by their count, then the line after.
-    std::istringstream text(output);
-    int next = 0;
-    std::string line;
-    while (std::getline(text, line) && line != "back") {
-        next += line.ends_with(notice) ? std::stoi(line) : 0;
-        ASSERT_TRUE(line.ends_with(notice) || line == "line " + std::to_string(next++)) << line;
-    }
-    EXPECT_EQ(next, lines);
-    EXPECT_NE(output.find(notice), std::string::npos);
+    std::fclose(output);
+    EXPECT_EQ(next, lines) << line.data();
+    EXPECT_TRUE(noticed);
 }
 
 } // namespace

@@ -3,21 +3,15 @@
 // robot's user at its panel. The other rows are covered in tests/daemon_link/ and tests/state/.
 
 #include <algorithm>
-#include <gtest/gtest.h>
-
-#include <QFile>
+#include <tuple>
 
 #include "running_app.h"
 
 namespace zonkle::test {
 namespace {
 
-QByteArray config(const char* values) {
-    return QByteArray(R"({"cmd":"config",)") + values + "}";
-}
-
-QByteArray pushLine(const char* values) {
-    return QByteArray("Syncing Config -> Sensitivity: ") + values;
+QByteArray config(const QByteArray& values) {
+    return R"({"cmd":"config",)" + values + "}";
 }
 
 // The "key=value" lines of the file, sorted, read without QSettings.
@@ -30,25 +24,12 @@ QList<QByteArray> entries(const QByteArray& file) {
 
 TEST(DetectorFault, closedOutputLeavesItsInputWorking) {
     const Sandbox sandbox;
-    RunningApp robot(sandbox, "zonkle-robot", "hits 1; close-stdout");
-    ASSERT_TRUE(robot.waitForLine("Hit detected by Go daemon! #1"));
-    robot.process.write("slider-right\n");
-    ASSERT_TRUE(robot.waitForLine("robot: slider-right done"));
-    EXPECT_TRUE(robot.waitFor(
-        [&] { return sandbox.recorded().contains(config(R"("sensitivity":0.6,"sound":"default","paused":false)")); }));
-    EXPECT_FALSE(robot.lines().join('\n').contains("Failed"));
-}
-
-// The shipped binary: a second launch shows its panel, which pushes to a detector long gone.
-TEST(DetectorFault, shippedAppOutlivesADetectorThatExitsAtOnce) {
-    const Sandbox sandbox;
-    RunningApp zonkle(sandbox, "zonkle", "wait-stdin-lines 1; exit 3");
-    ASSERT_TRUE(zonkle.waitFor([&] { return sandbox.recorded().size() == 1; })); // gone right after this
-    RunningApp second(sandbox, "zonkle");
-    ASSERT_EQ(second.waitForExit(), 0);
-    ASSERT_TRUE(zonkle.waitForLine("Failed to write to stdin: Broken pipe"));
-    EXPECT_GE(zonkle.lines().count(pushLine("0.5, Sound: default, Paused: false")), 2);
-    EXPECT_EQ(zonkle.process.state(), QProcess::Running);
+    RunningApp robot(sandbox, {"zonkle-robot"}, "hits 1; close-stdout");
+    ASSERT_TRUE(robot.waitFor([&] { return robot.lines().contains("Hit detected by Go daemon! #1"); }));
+    EXPECT_EQ(robot.ask("slider-right"), "done");
+    EXPECT_TRUE(robot.waitFor([&] {
+        return sandbox.recorded().value(1) == config(R"("sensitivity":0.6,"sound":"default","paused":false)");
+    }));
 }
 
 // A line of garbage and the NUL bytes a lost write can leave behind: every key that still parses
@@ -56,48 +37,41 @@ TEST(DetectorFault, shippedAppOutlivesADetectorThatExitsAtOnce) {
 TEST(SettingsFault, brokenFileKeepsWhatIsReadableAndStoresAChange) {
     const Sandbox sandbox;
     const char broken[] = "[General]\nsensitivity=1.5\n\x01\x02 not ini [[[\nselectedSound=fart\n\0\0\0\0";
-    sandbox.writeSettings(QByteArray(broken, sizeof broken - 1));
-    RunningApp robot(sandbox, "zonkle-robot");
-    robot.process.write("toggle-pause\n");
-    ASSERT_TRUE(robot.waitForLine("robot: toggle-pause done"));
-    EXPECT_EQ(sandbox.recorded().value(0), config(R"("sensitivity":1.5,"sound":"fart","paused":false)"));
-    EXPECT_TRUE(robot.lines().contains(pushLine("1.5, Sound: fart, Paused: true")));
-    EXPECT_EQ(entries(sandbox.settingsBytes()),
+    ASSERT_TRUE(appendToFile(sandbox.settingsPath(), QByteArray(broken, sizeof broken - 1)));
+    RunningApp robot(sandbox, {"zonkle-robot"});
+    EXPECT_EQ(robot.ask("toggle-pause"), "done");
+    EXPECT_TRUE(robot.waitFor([&] {
+        return sandbox.recorded() == QList{config(R"("sensitivity":1.5,"sound":"fart","paused":false)"),
+                                           config(R"("sensitivity":1.5,"sound":"fart","paused":true)")};
+    }));
+    EXPECT_EQ(entries(fileContents(sandbox.settingsPath())),
               (QList<QByteArray>{"isPaused=true", "selectedSound=fart", "sensitivity=1.5"}));
 }
 
-// Killed right after the n-th of these changes, the file holds exactly the state after it, and
-// the next launch sends those values.
-const std::vector<std::pair<QByteArray, QList<QByteArray>>> changes{
-    {"slider-right", {"sensitivity=0.6"}},
-    {"next-sound", {"selectedSound=anime-ahhh", "sensitivity=0.6"}},
-    {"toggle-pause", {"isPaused=true", "selectedSound=anime-ahhh", "sensitivity=0.6"}},
-    {"slider-left", {"isPaused=true", "selectedSound=anime-ahhh", "sensitivity=0.5"}}};
-const QList<QByteArray> configAfter{config(R"("sensitivity":0.6,"sound":"default","paused":false)"),
-                                    config(R"("sensitivity":0.6,"sound":"anime-ahhh","paused":false)"),
-                                    config(R"("sensitivity":0.6,"sound":"anime-ahhh","paused":true)"),
-                                    config(R"("sensitivity":0.5,"sound":"anime-ahhh","paused":true)")};
-
-class KilledAfterChange : public testing::TestWithParam<int> {};
-
-TEST_P(KilledAfterChange, keepsEveryChangeThatReturnedAndTheNextLaunchSendsIt) {
-    const int last = GetParam() - 1;
+// Killed right after each of these changes in turn, the file holds exactly the state after it,
+// and the next launch sends that state.
+TEST(KilledAfterChange, keepsEveryChangeThatReturnedAndTheNextLaunchSendsIt) {
+    const std::vector<std::tuple<QByteArray, QByteArray, QByteArray>> changes{
+        {"slider-right", "sensitivity=0.6", R"("sensitivity":0.6,"sound":"default","paused":false)"},
+        {"next-sound", "selectedSound=anime-ahhh", R"("sensitivity":0.6,"sound":"anime-ahhh","paused":false)"},
+        {"toggle-pause", "isPaused=true", R"("sensitivity":0.6,"sound":"anime-ahhh","paused":true)"}};
     const Sandbox sandbox;
-    {
-        RunningApp robot(sandbox, "zonkle-robot");
-        for (int i = 0; i <= last; ++i) {
-            robot.process.write(changes[i].first + "\n");
-        }
-        ASSERT_TRUE(robot.waitForLine("robot: " + changes[last].first + " done"));
-    } // killed at once: no chance to write anything on the way out
-    EXPECT_EQ(entries(sandbox.settingsBytes()), changes[last].second);
-    QFile::remove(sandbox.path("records/stdin.txt"));
-    RunningApp next(sandbox, "zonkle-robot");
-    EXPECT_TRUE(next.waitFor([&] { return sandbox.recorded().value(0) == configAfter[last]; }));
+    QList<QByteArray> stored;
+    for (const auto& [action, entry, state] : changes) {
+        SCOPED_TRACE(action.toStdString());
+        {
+            RunningApp robot(sandbox, {"zonkle-robot"});
+            ASSERT_EQ(robot.ask(action), "done");
+        } // killed at once: no chance to write anything on the way out
+        stored.append(entry);
+        std::sort(stored.begin(), stored.end());
+        EXPECT_EQ(entries(fileContents(sandbox.settingsPath())), stored);
+        QFile::remove(sandbox.path("stdin.txt"));
+        RunningApp next(sandbox, {"zonkle"});
+        ASSERT_TRUE(next.waitFor([&] { return !sandbox.recorded().isEmpty(); }));
+        EXPECT_EQ(sandbox.recorded().value(0), config(state));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Kills, KilledAfterChange, testing::Values(1, 2, 3, 4),
-                         [](const auto& info) { return "afterChange" + std::to_string(info.param); });
 
 } // namespace
 } // namespace zonkle::test

@@ -1,13 +1,13 @@
-// zonkle-robot: the application as main runs it, through the same runApplication, plus a user at
-// its panel who takes one action per line of standard input (slider-right, slider-left,
-// next-sound, toggle-pause; login: the tray menu's Start at Login) and answers "robot: <action>
-// done"; "login?" opens the tray menu and answers "robot: start at login on" or "off". Once the
-// application is built it says "robot: ready <the Quit button's text>".
+// zonkle-robot: the application as main runs it, through the same runApplication, plus a user who
+// takes one action per line of standard input: slider-right, next-sound and
+// toggle-pause press a key on the panel's control and answer "robot: <action> done"; login opens
+// the tray menu and triggers Start at Login, answering "robot: login was on" or "was off" (its
+// state as the opened menu showed it). Once the application is built it says "robot: ready <the
+// Quit button's text>".
 
 #include <map>
 #include <unistd.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
@@ -20,23 +20,24 @@
 
 namespace {
 
-QWidget* control(const char* name) {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto* found = window->findChild<QWidget*>(QString::fromLatin1(name))) {
-            return found;
+QWidget* control(const QString& name) {
+    for (QWidget* widget : QApplication::allWidgets()) {
+        if (widget->objectName() == name) {
+            return widget;
         }
     }
-    qFatal("the panel has no %s", name);
+    qFatal("the panel has no %s", qPrintable(name));
 }
 
-QAction* startAtLogin() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto* menu = qobject_cast<QMenu*>(window)) {
-            emit menu->aboutToShow();
-            for (QAction* item : menu->actions()) {
-                if (item->text() == u"Start at Login") {
-                    return item;
-                }
+std::string toggleStartAtLogin() {
+    for (QWidget* widget : QApplication::allWidgets()) {
+        auto* menu = qobject_cast<QMenu*>(widget);
+        for (QAction* item : menu != nullptr ? menu->actions() : QList<QAction*>()) {
+            if (item->text() == u"Start at Login") {
+                emit menu->aboutToShow();
+                const bool was = item->isChecked();
+                item->trigger();
+                return was ? "was on" : "was off";
             }
         }
     }
@@ -44,23 +45,17 @@ QAction* startAtLogin() {
 }
 
 void perform(const QByteArray& action) {
-    if (action == "login?") {
-        zonkle::writeLogLine(startAtLogin()->isChecked() ? "robot: start at login on" : "robot: start at login off");
-        return;
-    }
-    if (action == "login") {
-        startAtLogin()->trigger();
-        zonkle::writeLogLine("robot: login done");
-        return;
-    }
-    static const std::map<QByteArray, std::pair<const char*, Qt::Key>> presses{
+    static const std::map<QByteArray, std::pair<QString, Qt::Key>> presses{
         {"slider-right", {"sensitivitySlider", Qt::Key_Right}},
-        {"slider-left", {"sensitivitySlider", Qt::Key_Left}},
         {"next-sound", {"soundPicker", Qt::Key_Down}},
         {"toggle-pause", {"pauseSwitch", Qt::Key_Space}}};
-    const auto& [name, key] = presses.at(action);
-    QTest::keyClick(control(name), key);
-    zonkle::writeLogLine("robot: " + action.toStdString() + " done");
+    std::string answer = "done";
+    if (action == "login") {
+        answer = toggleStartAtLogin();
+    } else {
+        QTest::keyClick(control(presses.at(action).first), presses.at(action).second);
+    }
+    zonkle::writeLogLine("robot: " + action.toStdString() + " " + answer);
 }
 
 } // namespace
@@ -74,7 +69,6 @@ int main(int argc, char* argv[]) {
             const QByteArray line = input.readLine();
             line.isEmpty() ? notifier->setEnabled(false) : perform(line.trimmed());
         });
-        const auto* quit = static_cast<QAbstractButton*>(control("quitButton"));
-        zonkle::writeLogLine("robot: ready " + quit->text().toStdString());
+        zonkle::writeLogLine("robot: ready " + control("quitButton")->property("text").toString().toStdString());
     });
 }

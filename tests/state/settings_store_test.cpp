@@ -36,11 +36,7 @@ TEST_F(SettingsStoreTest, readsHandEditedFilesKeepingOddValuesAndTreatingUnusabl
     const std::vector<std::tuple<QByteArray, SettingsValues, Lines>> cases{
         {"", defaults, {}},
         {"[General]\nsensitivity=7.25\nselectedSound=kazoo\nisPaused=1\n", {7.25, "kazoo", true}, {}},
-        {"[General]\nsensitivity=0.30000000000000004\nselectedSound=\nisPaused=true\n",
-         {0.30000000000000004, "", true},
-         {}},
         {"[General]\nsensitivity=abc\nselectedSound=a, b\nisPaused=maybe\n", defaults, {}},
-        {"[General]\nsensitivity=0,5\nselectedSound=@ByteArray(fart)\nisPaused=TRUE\n", defaults, {}},
         {"[General]\nsensitivity=nan\nSensitivity=1.5\n[Other]\nisPaused=true\n\x01\x02[[[\n\xff\xfe=\"=\n",
          defaults,
          {}},
@@ -79,17 +75,13 @@ TEST_F(SettingsStoreTest, boundSettingsReadTheirDefaultUntilStoredAndAnnounceRea
     SettingsStore store(file(""));
     BoundSetting sensitivity(store, sensitivityKey, defaultSensitivity);
     BoundSetting otherSensitivity(store, sensitivityKey, defaultSensitivity);
-    BoundSetting sound(store, selectedSoundKey, QString(defaultSound));
     QSignalSpy changes(&otherSensitivity, &BoundSetting::changed);
-    QSignalSpy soundChanges(&sound, &BoundSetting::changed);
-    sensitivity.setValue(0.5); // stored now, but the value read stays 0.5
-    sensitivity.setValue(0.6);
-    sensitivity.setValue(0.6);
-    store.setValue(sensitivityKey, QString("abc")); // unusable: back to the default
+    // 0.5 is stored but reads as before; "abc" is unusable and reads as the default again.
+    for (const QVariant& value : {QVariant(0.5), QVariant(0.6), QVariant(0.6), QVariant("abc")}) {
+        sensitivity.setValue(value);
+    }
     EXPECT_EQ(otherSensitivity.toDouble(), 0.5);
-    ASSERT_EQ(changes.count(), 2);
-    EXPECT_EQ(changes.at(0).at(0), 0.6);
-    EXPECT_EQ(soundChanges.count(), 0);
+    EXPECT_EQ(changes, (QList<QVariantList>{{0.6}, {0.5}}));
 }
 
 TEST_F(SettingsStoreTest, findsTheFileAsTheXdgRulesSayAndNeverUnderTheRoot) {
