@@ -113,8 +113,8 @@ std::unique_ptr<QSettings> SettingsStore::openDefaultFile(const LogSink& log) {
     const QFileInfo file(*path);
     if (file.exists() && !file.isFile()) {
         log(QStringLiteral("Settings file %1 is not a regular file; using the defaults and not saving changes.")
-                   .arg(*path)
-                   .toStdString());
+                .arg(*path)
+                .toStdString());
         return nullptr;
     }
     return std::make_unique<QSettings>(*path, QSettings::IniFormat);
