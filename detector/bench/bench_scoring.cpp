@@ -31,6 +31,15 @@ HitScore HitScore::score(const std::vector<double>& truth, const std::vector<dou
     return result;
 }
 
+void ScoreTally::add(const HitScore& score, double seconds) {
+    hits += score.hits;
+    detected += score.detected;
+    falseHits += score.falseHits;
+    minutes += seconds / 60.0;
+    worstFalsePerMinute = std::max(worstFalsePerMinute, static_cast<double>(score.falseHits) / (seconds / 60.0));
+    latencies.insert(latencies.end(), score.latencies.begin(), score.latencies.end());
+}
+
 double quantile(std::vector<double> values, double q) {
     if (values.empty()) {
         return 0.0;

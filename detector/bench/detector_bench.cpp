@@ -107,15 +107,9 @@ std::size_t echoesOfMissedHits(const Scene& scene, const HitScore& score, double
     return echoes;
 }
 
-struct Tally {
+struct Tally : ScoreTally {
     std::size_t scenes = 0;
     std::size_t echoes = 0;
-    std::size_t hits = 0;
-    std::size_t detected = 0;
-    std::size_t falseHits = 0;
-    double minutes = 0.0;
-    double worstFalsePerMinute = 0.0;
-    std::vector<double> latencies;
 };
 
 } // namespace
@@ -202,13 +196,7 @@ int main(int argc, char** argv) {
                 if (*kind == SceneGenerator::Kind::micOwnSounds) {
                     tally.echoes += echoesOfMissedHits(scene, score, bank.seconds(scene.sound));
                 }
-                tally.hits += score.hits;
-                tally.detected += score.detected;
-                tally.falseHits += score.falseHits;
-                tally.minutes += scene.seconds / 60.0;
-                tally.worstFalsePerMinute =
-                    std::max(tally.worstFalsePerMinute, static_cast<double>(score.falseHits) / (scene.seconds / 60.0));
-                tally.latencies.insert(tally.latencies.end(), score.latencies.begin(), score.latencies.end());
+                tally.add(score, scene.seconds);
                 if (score.detected < previousDetected) {
                     ++monotonicityViolations;
                 }

@@ -42,15 +42,6 @@ struct LabelledScene {
     std::vector<double> knockLevels;
 };
 
-struct Tally {
-    std::size_t hits = 0;
-    std::size_t detected = 0;
-    std::size_t falseHits = 0;
-    double minutes = 0.0;
-    double worstFalsePerMinute = 0.0;
-    std::vector<double> latencies;
-};
-
 std::vector<LabelledScene> loadScenes(const std::filesystem::path& dir) {
     std::vector<LabelledScene> scenes;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
@@ -208,9 +199,9 @@ int main(int argc, char** argv) {
     }
     const SoundBank bank(playbackRate);
 
-    std::map<std::pair<std::string, double>, Tally> byScene;
-    std::map<std::tuple<std::string, std::string, double>, Tally> byKnock; // background, knock kind, s
-    std::map<std::tuple<std::string, std::string, double>, Tally> byLevel; // background, level band, s
+    std::map<std::pair<std::string, double>, ScoreTally> byScene;
+    std::map<std::tuple<std::string, std::string, double>, ScoreTally> byKnock; // background, knock kind, s
+    std::map<std::tuple<std::string, std::string, double>, ScoreTally> byLevel; // background, level band, s
     std::vector<std::string> lessAtHigher;
     std::size_t scenesWithFewer = 0;
     double signalSeconds = 0.0;
@@ -252,14 +243,7 @@ int main(int argc, char** argv) {
                 }
                 std::printf("\n");
             }
-            Tally& tally = byScene[{scene.kind, s}];
-            tally.hits += score.hits;
-            tally.detected += score.detected;
-            tally.falseHits += score.falseHits;
-            tally.minutes += scene.seconds / 60.0;
-            tally.worstFalsePerMinute =
-                std::max(tally.worstFalsePerMinute, static_cast<double>(score.falseHits) / (scene.seconds / 60.0));
-            tally.latencies.insert(tally.latencies.end(), score.latencies.begin(), score.latencies.end());
+            byScene[{scene.kind, s}].add(score, scene.seconds);
             const std::string background = scene.kind.substr(0, scene.kind.find('-'));
             std::size_t detectedSoFar = 0;
             for (std::size_t i = 0; i < scene.hits.size(); ++i) {
@@ -302,7 +286,7 @@ int main(int argc, char** argv) {
             last = background + group;
             std::printf("| %s | %s |", background.c_str(), group.c_str());
             for (double each : sensitivities) {
-                const Tally& cell = table->at({background, group, each});
+                const ScoreTally& cell = table->at({background, group, each});
                 std::printf(" %s of %zu |", percent(cell.detected, cell.hits).c_str(), cell.hits);
             }
             std::printf("\n");
