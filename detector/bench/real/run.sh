@@ -11,6 +11,8 @@ work=${2:-$build/real-recordings}
 here=$(cd "$(dirname "$0")" && pwd)
 # Debian's interpreter, which has python3-numpy, python3-scipy and python3-sklearn.
 python=${PYTHON:-/usr/bin/python3}
+# What fetching, converting and training need; the test suite itself needs none of it.
+"$here/../../../scripts/setup" sox ffmpeg python3-numpy python3-scipy python3-sklearn
 mkdir -p "$work"
 [ -d "$work/clips" ] || "$here/fetch_clips.sh" "$work"
 [ -d "$work/tuning" ] || "$python" "$here/make_scenes.py" "$work/clips" "$work/tuning" --seeds 1-12
